@@ -1,0 +1,331 @@
+// Drawing: a CPU surface of 32-bit pixels, the canvas that draws on it (fills, one-pixel
+// lines, text with alignment, word wrap, clipping and transparent background, graphics drawn
+// and stretched, drawing with one colour left out), fonts, off-screen bitmaps, palettized
+// device-independent bitmaps, graphics and pictures with a registry of graphic classes, and
+// image lists.
+//
+// Threads: user-interface thread only. Ownership: a canvas draws on a surface it does not own
+// (a bitmap's, or a form's); a picture owns its graphic; an image list owns its images.
+// Texts are Windows-1252 byte strings.
+//
+// Sections: surface; font; canvas; graphic and picture; bitmap; device-independent bitmap;
+// image list.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Classes.h"
+#include "Types.h"
+
+class TStream;
+
+// ---- surface ----
+
+// Width x Height pixels, each 0x00RRGGBB in a uint32_t, rows top to bottom, no padding.
+class TSurface {
+ public:
+  TSurface() = default;
+  TSurface(int32_t w, int32_t h) { Resize(w, h); }
+  void Resize(int32_t w, int32_t h);  // contents become undefined (kept where possible)
+  int32_t Width() const { return FWidth; }
+  int32_t Height() const { return FHeight; }
+  uint32_t* Row(int32_t y) { return FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth); }
+  const uint32_t* Row(int32_t y) const {
+    return FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth);
+  }
+  uint32_t Pixel(int32_t x, int32_t y) const;  // 0 outside
+  void Fill(uint32_t xrgb);
+  // Saves as an RGB PNG file; raises EInOutError-family or EInvalidGraphicOperation on failure.
+  void SavePng(const std::string& fileName) const;
+
+ private:
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  std::vector<uint32_t> FPixels;
+};
+
+// 0x00BBGGRR (TColor form) <-> 0x00RRGGBB (surface form).
+inline uint32_t ColorToPixel(TColor c) {
+  uint32_t bgr = ColorToRGB(c);
+  return ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+}
+inline TColor PixelToColor(uint32_t px) {
+  return static_cast<TColor>(((px & 0xFF) << 16) | (px & 0xFF00) | ((px >> 16) & 0xFF));
+}
+
+// ---- font ----
+
+enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = uint8_t;
+
+class TFont : public TPersistent {
+ public:
+  TFont();
+  void Assign(const TPersistent* Source) override;
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& v);
+  // Character height in pixels (the cell height less internal leading), as the Parts give sizes.
+  int32_t Height() const { return FHeight; }
+  void SetHeight(int32_t v);
+  TFontStyles Style() const { return FStyle; }
+  void SetStyle(TFontStyles v);
+  TColor Color() const { return FColor; }
+  void SetColor(TColor v);
+  uint8_t Charset() const { return FCharset; }
+  void SetCharset(uint8_t v);
+  bool operator==(const TFont& o) const {
+    return FName == o.FName && FHeight == o.FHeight && FStyle == o.FStyle && FColor == o.FColor &&
+           FCharset == o.FCharset;
+  }
+  TNotifyEvent OnChange;
+
+ private:
+  void Changed();
+  std::string FName = "MS Sans Serif";
+  int32_t FHeight = 11;
+  TFontStyles FStyle = 0;
+  TColor FColor = clWindowText;
+  uint8_t FCharset = 1;  // DEFAULT_CHARSET
+};
+
+// ---- canvas ----
+
+class TGraphic;
+class TDIBitmap;
+
+// Text format flags with the platform's values.
+enum : uint32_t {
+  DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
+  DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOCLIP = 0x100,
+  DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800, DT_END_ELLIPSIS = 0x8000
+};
+
+enum TBrushStyle : uint8_t { bsSolid, bsClear };
+
+class TBrush {
+ public:
+  TColor Color = clWhite;
+  TBrushStyle Style = bsSolid;
+};
+
+class TPen {
+ public:
+  TColor Color = clBlack;
+  int32_t Width = 1;
+};
+
+class TCanvas {
+ public:
+  // Draws on `surface` (not owned). Coordinates are offset by Origin and clipped to ClipRect,
+  // which is in surface coordinates.
+  explicit TCanvas(TSurface* surface = nullptr);
+  void SetSurface(TSurface* surface);
+  TSurface* Surface() const { return FSurface; }
+  TPoint Origin() const { return FOrigin; }
+  void SetOrigin(TPoint p) { FOrigin = p; }
+  TRect ClipRect() const;  // in canvas coordinates
+  void SetClipRect(const TRect& canvasRect);
+  void ResetClip();
+
+  TBrush Brush;
+  TPen Pen;
+  TFont& Font() { return FFont; }
+  const TFont& Font() const { return FFont; }
+
+  void FillRect(const TRect& r);  // Brush.Color; nothing with bsClear
+  void FrameRect(const TRect& r);  // one-pixel frame in Brush.Color
+  void MoveTo(int32_t x, int32_t y);
+  // One-pixel line in Pen.Color from the current position to (x, y): start drawn, end not.
+  void LineTo(int32_t x, int32_t y);
+  TPoint PenPos() const { return FPenPos; }
+  void SetPixel(int32_t x, int32_t y, TColor c);
+  TColor GetPixel(int32_t x, int32_t y) const;
+  void Ellipse(const TRect& r);  // filled with Brush (unless bsClear), outlined with Pen
+
+  // Text. Extent is of one line, with '&' taken literally.
+  TSize TextExtent(const std::string& text);
+  int32_t TextWidth(const std::string& text) { return TextExtent(text).cx; }
+  int32_t TextHeight(const std::string& text) { return TextExtent(text).cy; }
+  // One line at (x, y); the background is filled with Brush unless Brush.Style is bsClear.
+  void TextOut(int32_t x, int32_t y, const std::string& text);
+  // Formatted text in r: alignment, word wrap at blanks and at "\r\n" line breaks, clipping to
+  // r (unless DT_NOCLIP), '&' marks an underlined accelerator (unless DT_NOPREFIX; "&&" is one
+  // '&'). Always transparent. With DT_CALCRECT nothing is drawn and r's Right/Bottom are set to
+  // the extent. Returns the height of the text drawn.
+  int32_t DrawText(const std::string& text, TRect& r, uint32_t format);
+
+  // Graphics: at a point unscaled, or stretched into a rectangle.
+  void Draw(int32_t x, int32_t y, TGraphic* graphic);
+  void StretchDraw(const TRect& r, TGraphic* graphic);
+  // Copies a rectangle of a surface (e.g. an off-screen bitmap) here.
+  void CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect);
+  // Stretches a device-independent bitmap into r (nearest neighbour); pixels whose colour is
+  // `leaveOut` (TColor; clNone = none) are not drawn.
+  void StretchDIB(const TRect& r, const TDIBitmap& dib, TColor leaveOut = clNone);
+
+ private:
+  TSurface* FSurface = nullptr;
+  TPoint FOrigin;
+  TRect FClip;  // surface coordinates
+  bool FClipSet = false;
+  TPoint FPenPos;
+  TFont FFont;
+};
+
+// ---- graphic and picture ----
+
+class TGraphic : public TPersistent {
+ public:
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+  virtual void SetWidth(int32_t v) = 0;
+  virtual void SetHeight(int32_t v) = 0;
+  virtual bool Empty() const = 0;
+  virtual bool Transparent() const { return FTransparent; }
+  virtual void SetTransparent(bool v);
+  // Draws stretched into r (graphics decide how they honour Transparent).
+  virtual void Draw(TCanvas& canvas, const TRect& r) = 0;
+  // Reads the whole graphic from the stream's current position to its end.
+  virtual void LoadFromStream(TStream& stream) = 0;
+  // A new empty graphic of the same class.
+  virtual std::unique_ptr<TGraphic> CloneEmpty() const = 0;
+  TNotifyEvent OnChange;
+
+ protected:
+  void Changed();
+  bool FTransparent = false;
+};
+
+using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
+// The registry of graphic classes: by class name (for stored pictures), by file extension with
+// a description, and by clipboard format name.
+void RegisterGraphicClass(const std::string& className, TGraphicFactory factory);
+void RegisterFileFormat(const std::string& extension, const std::string& description,
+                        const std::string& className);
+void RegisterClipboardFormat(const std::string& formatName, const std::string& className);
+std::unique_ptr<TGraphic> CreateGraphicByClassName(const std::string& className);
+std::string FileFormatDescription(const std::string& extension);  // empty when unknown
+std::string FileFormatClassName(const std::string& extension);
+std::string ClipboardFormatClassName(const std::string& formatName);
+
+class TPicture : public TPersistent {
+ public:
+  TGraphic* Graphic() const { return FGraphic.get(); }
+  void SetGraphic(std::unique_ptr<TGraphic> g);
+  int32_t Width() const { return FGraphic ? FGraphic->Width() : 0; }
+  int32_t Height() const { return FGraphic ? FGraphic->Height() : 0; }
+  // Stored form: the graphic class name, then a 32-bit little-endian count and that many bytes.
+  // An unknown class raises EInvalidGraphic "Unknown picture file extension" style errors;
+  // a count of 0 gives an empty picture.
+  void LoadStored(const std::string& className, const std::string& bytes);
+  void Assign(const TPersistent* Source) override;
+  TNotifyEvent OnChange;
+
+ private:
+  void GraphicChanged();
+  std::unique_ptr<TGraphic> FGraphic;
+};
+
+// ---- bitmap ----
+
+// An off-screen picture with its own canvas.
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  TBitmap(int32_t w, int32_t h);
+  int32_t Width() const override { return FSurface.Width(); }
+  int32_t Height() const override { return FSurface.Height(); }
+  void SetWidth(int32_t v) override { SetSize(v, Height()); }
+  void SetHeight(int32_t v) override { SetSize(Width(), v); }
+  void SetSize(int32_t w, int32_t h);
+  bool Empty() const override { return Width() == 0 || Height() == 0; }
+  // Transparent bitmaps leave out TransparentColor (default: the bottom-left pixel).
+  TColor TransparentColor() const;
+  void SetTransparentColor(TColor c) { FTransparentColor = c; }
+  void Draw(TCanvas& canvas, const TRect& r) override;
+  void LoadFromStream(TStream& stream) override;  // raw: not supported, raises
+  std::unique_ptr<TGraphic> CloneEmpty() const override { return std::make_unique<TBitmap>(); }
+  void Assign(const TPersistent* Source) override;
+  TCanvas& Canvas() { return FCanvas; }
+  TSurface& Surface() { return FSurface; }
+  const TSurface& Surface() const { return FSurface; }
+
+ private:
+  TSurface FSurface;
+  TCanvas FCanvas;
+  TColor FTransparentColor = clDefault;
+};
+
+// ---- device-independent bitmap ----
+
+struct TRGBQuad {
+  uint8_t Blue = 0, Green = 0, Red = 0, Reserved = 0;
+};
+
+// A palettized bottom-up device-independent bitmap: 1, 4 or 8 bits per pixel, a palette of
+// 2^bits entries, rows of ((Width x bits + 31) div 32) x 4 bytes, the last stored row first on
+// screen... that is, stored row 0 is the bottom row.
+class TDIBitmap {
+ public:
+  // Raises EOutOfResources when the size cannot be allocated.
+  void Create(int32_t width, int32_t height, int bitsPerPixel);
+  int32_t Width() const { return FWidth; }
+  int32_t Height() const { return FHeight; }
+  int BitsPerPixel() const { return FBits; }
+  size_t Stride() const { return FStride; }
+  std::vector<TRGBQuad>& Palette() { return FPalette; }
+  const std::vector<TRGBQuad>& Palette() const { return FPalette; }
+  uint8_t* StoredRow(int32_t storedIndex) { return FData.data() + static_cast<size_t>(storedIndex) * FStride; }
+  const uint8_t* StoredRow(int32_t storedIndex) const {
+    return FData.data() + static_cast<size_t>(storedIndex) * FStride;
+  }
+  // Palette index of the pixel at (x, y), y counted from the top of the picture.
+  uint8_t Index(int32_t x, int32_t y) const;
+  void SetIndex(int32_t x, int32_t y, uint8_t v);
+  uint32_t PixelOf(int32_t x, int32_t y) const;  // 0x00RRGGBB through the palette
+
+ private:
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  int FBits = 8;
+  size_t FStride = 0;
+  std::vector<TRGBQuad> FPalette;
+  std::vector<uint8_t> FData;
+};
+
+// ---- image list ----
+
+class TImageList;
+// A subscription to an image list's changes; the list clears Sender when it is destroyed.
+class TChangeLink {
+ public:
+  ~TChangeLink();
+  TImageList* Sender = nullptr;
+  TNotifyEvent OnChange;
+};
+
+class TImageList : public TComponent {
+ public:
+  explicit TImageList(TComponent* AOwner, int32_t width = 16, int32_t height = 16);
+  ~TImageList() override;
+  int32_t Width() const { return FWidth; }
+  int32_t Height() const { return FHeight; }
+  int Count() const { return static_cast<int>(FImages.size()); }
+  // Adds a copy of the image (scaled to the list's size when it differs); returns its index.
+  int Add(const TBitmap& image, TColor transparentColor = clNone);
+  void Clear();
+  void Draw(TCanvas& canvas, int32_t x, int32_t y, int index, bool enabled = true);
+  void RegisterChanges(TChangeLink* link);
+  void UnRegisterChanges(TChangeLink* link);
+
+ private:
+  void Changed();
+  int32_t FWidth;
+  int32_t FHeight;
+  std::vector<std::unique_ptr<TBitmap>> FImages;
+  std::vector<TColor> FTransparent;
+  std::vector<TChangeLink*> FLinks;
+};

@@ -1,0 +1,317 @@
+// The thread's message queue, window registry, timers and watches.
+//
+// Sections: state; window handles; posting and taking messages; waiting; watches and timers;
+// tick and sleep.
+#include <time.h>
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <queue>
+#include <unordered_map>
+#include <vector>
+
+#include "LoopWait.h"
+#include "LoopWatch.h"
+#include "Messages.h"
+
+namespace {
+
+struct TWindowRec {
+  TWndProc Proc;
+  void* Data = nullptr;
+  bool Invalid = false;
+};
+
+struct TWatchRec : TLoopRegistration {
+  int Fd = -1;
+  uint16_t Events = 0;
+  std::function<void(uint16_t)> Callback;
+  bool Alive = true;
+  ~TWatchRec() override;
+};
+
+struct TTimerRec : TLoopRegistration {
+  uint64_t Due = 0;
+  uint64_t Seq = 0;
+  std::function<void()> Callback;
+  bool Alive = true;
+  ~TTimerRec() override { Alive = false; }
+};
+
+struct TIdleRec : TLoopRegistration {
+  std::function<void()> Callback;
+  ~TIdleRec() override;
+};
+
+struct TTimerEntry {
+  uint64_t Due;
+  uint64_t Seq;
+  TTimerRec* Rec;
+  bool operator>(const TTimerEntry& o) const { return Due != o.Due ? Due > o.Due : Seq > o.Seq; }
+};
+
+struct TLoopState {
+  std::mutex QueueLock;  // guards Queue only: posting may come from any thread
+  std::deque<TMsg> Queue;
+  TLoopWait Waiter;
+
+  std::unordered_map<HWND, TWindowRec> Windows;
+  HWND NextHandle = 0x1000;
+  std::vector<HWND> InvalidOrder;
+
+  std::vector<TWatchRec*> Watches;
+  std::priority_queue<TTimerEntry, std::vector<TTimerEntry>, std::greater<TTimerEntry>> Timers;
+  std::vector<TTimerRec*> LiveTimers;
+  uint64_t TimerSeq = 0;
+  std::vector<TIdleRec*> IdleHooks;
+  std::vector<TWaitItem> WaitItems;
+};
+
+TLoopState& Loop() {
+  static TLoopState* state = new TLoopState();  // lives for the process; never torn down mid-exit
+  return *state;
+}
+
+uint64_t NowMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+TWatchRec::~TWatchRec() {
+  Alive = false;
+  auto& w = Loop().Watches;
+  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+}
+
+TIdleRec::~TIdleRec() {
+  auto& h = Loop().IdleHooks;
+  h.erase(std::remove(h.begin(), h.end(), this), h.end());
+}
+
+}  // namespace
+
+// ---- window handles ----
+
+HWND AllocateHWnd(TWndProc proc) {
+  TLoopState& L = Loop();
+  HWND h = L.NextHandle++;
+  L.Windows[h] = TWindowRec{std::move(proc), nullptr, false};
+  return h;
+}
+
+void DeallocateHWnd(HWND hwnd) {
+  TLoopState& L = Loop();
+  L.Windows.erase(hwnd);
+  L.InvalidOrder.erase(std::remove(L.InvalidOrder.begin(), L.InvalidOrder.end(), hwnd), L.InvalidOrder.end());
+}
+
+bool IsWindow(HWND hwnd) { return hwnd != 0 && Loop().Windows.count(hwnd) != 0; }
+
+void SetWindowData(HWND hwnd, void* data) {
+  auto it = Loop().Windows.find(hwnd);
+  if (it != Loop().Windows.end()) it->second.Data = data;
+}
+
+void* GetWindowData(HWND hwnd) {
+  auto it = Loop().Windows.find(hwnd);
+  return it == Loop().Windows.end() ? nullptr : it->second.Data;
+}
+
+LRESULT DefWindowProc(HWND hwnd, uint32_t msg, WPARAM, LPARAM) {
+  if (msg == WM_PAINT) ValidateWindow(hwnd);
+  return 0;
+}
+
+void InvalidateWindow(HWND hwnd) {
+  TLoopState& L = Loop();
+  auto it = L.Windows.find(hwnd);
+  if (it == L.Windows.end() || it->second.Invalid) return;
+  it->second.Invalid = true;
+  L.InvalidOrder.push_back(hwnd);
+}
+
+void ValidateWindow(HWND hwnd) {
+  TLoopState& L = Loop();
+  auto it = L.Windows.find(hwnd);
+  if (it == L.Windows.end() || !it->second.Invalid) return;
+  it->second.Invalid = false;
+  L.InvalidOrder.erase(std::remove(L.InvalidOrder.begin(), L.InvalidOrder.end(), hwnd), L.InvalidOrder.end());
+}
+
+// ---- posting and taking messages ----
+
+bool PostMessage(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
+  TLoopState& L = Loop();
+  {
+    std::lock_guard<std::mutex> g(L.QueueLock);
+    L.Queue.push_back(TMsg{hwnd, msg, w, l});
+  }
+  L.Waiter.Wake();
+  return true;
+}
+
+void PostQuitMessage(int exitCode) { PostMessage(0, WM_QUIT, static_cast<WPARAM>(exitCode), 0); }
+
+bool PeekMessage(TMsg& msg) {
+  TLoopState& L = Loop();
+  {
+    std::lock_guard<std::mutex> g(L.QueueLock);
+    if (!L.Queue.empty()) {
+      msg = L.Queue.front();
+      L.Queue.pop_front();
+      return true;
+    }
+  }
+  if (!L.InvalidOrder.empty()) {
+    msg = TMsg{L.InvalidOrder.front(), WM_PAINT, 0, 0};
+    return true;
+  }
+  return false;
+}
+
+bool GetMessage(TMsg& msg) {
+  while (!PeekMessage(msg)) WaitMessage(-1);
+  return msg.message != WM_QUIT;
+}
+
+void TranslateMessage(const TMsg&) {
+  // Character messages come from the display backend already; nothing to translate here.
+}
+
+LRESULT DispatchMessage(const TMsg& msg) {
+  TLoopState& L = Loop();
+  auto it = L.Windows.find(msg.hwnd);
+  if (it == L.Windows.end()) return 0;
+  TWndProc proc = it->second.Proc;  // copied: the procedure may destroy its own window
+  LRESULT r = proc ? proc(msg.hwnd, msg.message, msg.wParam, msg.lParam)
+                   : DefWindowProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+  // A paint handler that forgot to validate must not make the queue spin.
+  if (msg.message == WM_PAINT) ValidateWindow(msg.hwnd);
+  return r;
+}
+
+// ---- waiting ----
+
+namespace {
+
+bool MessageWaiting() {
+  TLoopState& L = Loop();
+  if (!L.InvalidOrder.empty()) return true;
+  std::lock_guard<std::mutex> g(L.QueueLock);
+  return !L.Queue.empty();
+}
+
+// Fires due timers; returns the ms until the next one, or -1 when none is set.
+int RunTimers() {
+  TLoopState& L = Loop();
+  uint64_t now = NowMs();
+  while (!L.Timers.empty()) {
+    TTimerEntry top = L.Timers.top();
+    bool alive = std::find(L.LiveTimers.begin(), L.LiveTimers.end(), top.Rec) != L.LiveTimers.end() &&
+                 top.Rec->Alive && top.Rec->Seq == top.Seq;
+    if (!alive) {
+      L.Timers.pop();
+      continue;
+    }
+    if (top.Due > now) return static_cast<int>(std::min<uint64_t>(top.Due - now, 1u << 30));
+    L.Timers.pop();
+    top.Rec->Alive = false;
+    std::function<void()> cb = top.Rec->Callback;
+    cb();
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool WaitMessage(int timeoutMs) {
+  TLoopState& L = Loop();
+  const uint64_t start = NowMs();
+  for (;;) {
+    int timerWait = RunTimers();
+    if (MessageWaiting()) return true;
+    int remaining = -1;
+    if (timeoutMs >= 0) {
+      uint64_t elapsed = NowMs() - start;
+      if (elapsed >= static_cast<uint64_t>(timeoutMs)) return false;
+      remaining = static_cast<int>(static_cast<uint64_t>(timeoutMs) - elapsed);
+    }
+    int wait = remaining;
+    if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
+
+    std::vector<TIdleRec*> hooks = L.IdleHooks;
+    for (TIdleRec* h : hooks)
+      if (std::find(L.IdleHooks.begin(), L.IdleHooks.end(), h) != L.IdleHooks.end()) h->Callback();
+    if (MessageWaiting()) return true;
+
+    std::vector<TWatchRec*> watches = L.Watches;
+    L.WaitItems.clear();
+    for (TWatchRec* w : watches) L.WaitItems.push_back(TWaitItem{w->Fd, w->Events, 0});
+    L.Waiter.Wait(L.WaitItems, wait);
+    // Callbacks may add or remove watches: only those still registered are called.
+    for (size_t i = 0; i < watches.size(); ++i) {
+      uint16_t ready = L.WaitItems[i].ready;
+      if (!ready) continue;
+      if (std::find(L.Watches.begin(), L.Watches.end(), watches[i]) == L.Watches.end()) continue;
+      std::function<void(uint16_t)> cb = watches[i]->Callback;
+      cb(ready);
+    }
+  }
+}
+
+// ---- watches and timers ----
+
+TLoopHandle WatchHandle(int fd, uint16_t events, std::function<void(uint16_t ready)> callback) {
+  auto rec = std::make_unique<TWatchRec>();
+  rec->Fd = fd;
+  rec->Events = events;
+  rec->Callback = std::move(callback);
+  Loop().Watches.push_back(rec.get());
+  return rec;
+}
+
+void SetWatchEvents(TLoopRegistration* watch, uint16_t events) {
+  if (auto* w = dynamic_cast<TWatchRec*>(watch)) w->Events = events;
+}
+
+namespace {
+struct TTimerHandle : TTimerRec {
+  ~TTimerHandle() override {
+    auto& t = Loop().LiveTimers;
+    t.erase(std::remove(t.begin(), t.end(), this), t.end());
+  }
+};
+}  // namespace
+
+TLoopHandle AddTimer(uint32_t ms, std::function<void()> callback) {
+  TLoopState& L = Loop();
+  auto rec = std::make_unique<TTimerHandle>();
+  rec->Due = NowMs() + ms;
+  rec->Seq = ++L.TimerSeq;
+  rec->Callback = std::move(callback);
+  L.LiveTimers.push_back(rec.get());
+  L.Timers.push(TTimerEntry{rec->Due, rec->Seq, rec.get()});
+  L.Waiter.Wake();
+  return rec;
+}
+
+TLoopHandle AddIdleHook(std::function<void()> callback) {
+  auto rec = std::make_unique<TIdleRec>();
+  rec->Callback = std::move(callback);
+  Loop().IdleHooks.push_back(rec.get());
+  return rec;
+}
+
+// ---- tick and sleep ----
+
+uint32_t GetTickCount() { return static_cast<uint32_t>(NowMs()); }
+
+void Sleep(uint32_t ms) {
+  timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&req, &req) != 0) {
+    // Interrupted by a signal: sleep the rest.
+  }
+}

@@ -1,0 +1,119 @@
+#include "SysUtils.h"
+
+#include <cxxabi.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <typeinfo>
+
+std::string ExceptionClassName(const std::exception& e) { return DemangledTypeName(typeid(e)); }
+
+std::string DemangledTypeName(const std::type_info& t) {
+  const char* mangled = t.name();
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
+                                                    std::free);
+  return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangled);
+}
+
+void RaiseInOutError(int posixErrno) {
+  // The platform's numbers and texts for file errors.
+  switch (posixErrno) {
+    case ENOENT: throw EInOutError(2, "File not found");
+    case ENOTDIR: throw EInOutError(3, "Path not found");
+    case EMFILE:
+    case ENFILE: throw EInOutError(4, "Too many open files");
+    case EACCES:
+    case EPERM:
+    case EISDIR: throw EInOutError(5, "File access denied");
+    case EBADF: throw EInOutError(6, "Invalid file handle");
+    case ENOSPC: throw EInOutError(101, "Disk write error");
+    default: throw EInOutError(100, "Disk read error");
+  }
+}
+
+std::string Format(const char* pattern, ...) {
+  va_list ap;
+  va_start(ap, pattern);
+  va_list ap2;
+  va_copy(ap2, ap);
+  int n = std::vsnprintf(nullptr, 0, pattern, ap);
+  va_end(ap);
+  std::string out;
+  if (n > 0) {
+    out.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data(), out.size(), pattern, ap2);
+    out.resize(static_cast<size_t>(n));
+  }
+  va_end(ap2);
+  return out;
+}
+
+std::string IntToStr(int64_t v) { return std::to_string(v); }
+
+bool TryStrToInt(const std::string& s, int32_t& out) {
+  size_t i = 0, n = s.size();
+  while (i < n && s[i] == ' ') ++i;
+  while (n > i && s[n - 1] == ' ') --n;
+  if (i == n) return false;
+  bool neg = false;
+  if (s[i] == '-' || s[i] == '+') {
+    neg = s[i] == '-';
+    ++i;
+  }
+  if (i == n) return false;
+  int64_t v = 0;
+  if (s[i] == '$' || (n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X'))) {
+    i += s[i] == '$' ? 1 : 2;
+    if (i == n) return false;
+    for (; i < n; ++i) {
+      char c = s[i];
+      int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+      if (d < 0) return false;
+      v = v * 16 + d;
+      if (v > 0xFFFFFFFFll) return false;
+    }
+    out = static_cast<int32_t>(static_cast<uint32_t>(neg ? -v : v));
+    return true;
+  }
+  for (; i < n; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+    if (v > 2147483648ll) return false;
+  }
+  if (neg) v = -v;
+  if (v > 2147483647ll) return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+int32_t StrToInt(const std::string& s) {
+  int32_t v = 0;
+  if (!TryStrToInt(s, v)) throw EConvertError(Format("'%s' is not a valid integer value", s.c_str()));
+  return v;
+}
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return r;
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return r;
+}
+
+bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
+
+std::string CutAtNul(const std::string& s) {
+  size_t p = s.find('\0');
+  return p == std::string::npos ? s : s.substr(0, p);
+}
