@@ -1,0 +1,52 @@
+// The display seam: where a form's pixels go and where its input comes from. Two backends:
+// X11 (a real top-level window) and headless (memory only; tests inject input through
+// PostMessage and read the form's surface). Input arrives as messages posted to the form's
+// window handle (WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR, WM_CLOSE, ...), so a wait that pumps the
+// queue also handles the user's input.
+//
+// Threads: user-interface thread only. Ownership: the application owns the backend for the
+// whole run; each form owns its native window.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "Messages.h"
+#include "Types.h"
+
+class TSurface;
+
+class TNativeWindow {
+ public:
+  virtual ~TNativeWindow() = default;
+  virtual void SetTitle(const std::string& title) = 0;
+  virtual void SetIcon(const TSurface& icon) = 0;
+  virtual void SetClientSize(int32_t w, int32_t h) = 0;
+  // Maps the window (centred on the screen the first time when `centre`).
+  virtual void Show(bool centre) = 0;
+  virtual void Hide() = 0;
+  // Copies rect r of the form's surface to the screen at once, without waiting for the display
+  // to answer.
+  virtual void Present(const TSurface& surface, const TRect& r) = 0;
+};
+
+class TDisplay {
+ public:
+  virtual ~TDisplay() = default;
+  // A top-level window whose input is posted to `hwnd`.
+  virtual std::unique_ptr<TNativeWindow> CreateNativeWindow(HWND hwnd, int32_t clientW, int32_t clientH,
+                                                            const std::string& title) = 0;
+  virtual TSize ScreenSize() const = 0;
+  virtual void SetClipboardText(const std::string& text) = 0;
+  virtual std::string ClipboardText() = 0;
+  virtual bool IsHeadless() const = 0;
+};
+
+// The backend in use. Before any form exists, SetDisplay may install one; otherwise the first
+// call picks X11 when a display can be opened and WIZARD_DISPLAY is not "headless", else raises.
+TDisplay& Display();
+void SetDisplay(std::unique_ptr<TDisplay> display);
+bool HasDisplay();
+
+std::unique_ptr<TDisplay> CreateHeadlessDisplay(int32_t screenW = 1024, int32_t screenH = 768);
+// Returns null when no X display can be opened.
+std::unique_ptr<TDisplay> CreateX11Display();

@@ -1,0 +1,104 @@
+// A top-level window: TCustomForm owns its window handle (which receives the input and paint
+// messages), its pixels (a surface it paints its control tree on) and its native window on
+// the display. It routes keys the way dialogs do: Tab and Shift+Tab move the focus in tab
+// order, Enter goes to the default button unless a push button has the focus, Escape to the
+// cancel button, Alt+letter to the control whose caption carries that accelerator; everything
+// else goes to the focused control. Closing by the title bar asks OnCloseQuery, runs OnClose,
+// hides the form and, for the main form, ends the application.
+//
+// Threads: user-interface thread only. Ownership: the application or an owner component frees
+// the form; the form frees its surface, handle and native window.
+#pragma once
+#include <memory>
+
+#include "Controls.h"
+#include "Messages.h"
+
+class TNativeWindow;
+
+enum TPosition { poDesigned, poScreenCenter };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+using TModalResult = int32_t;
+constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2;
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TWinControl {
+ public:
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+
+  HWND Handle() const { return FHandle; }
+  void SetClientSize(int32_t w, int32_t h);
+  TPosition Position() const { return FPosition; }
+  void SetPosition(TPosition p) { FPosition = p; }
+  void SetIcon(const TBitmap& icon);
+
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  // Moves the focus; the control that loses it gets DoExit before the new one gets DoEnter.
+  void SetActiveControl(TWinControl* c);
+  void FocusControl(TWinControl* c);
+
+  TModalResult ModalResult() const { return FModalResult; }
+  void SetModalResult(TModalResult v) { FModalResult = v; }
+  // Shows the form and runs a nested message loop until ModalResult becomes non-zero or the
+  // application ends; returns the result.
+  TModalResult ShowModal();
+  bool IsModal() const { return FModal; }
+  void Close();
+
+  // The form's pixels, as last painted.
+  TSurface& Surface() { return FSurface; }
+  // Paints the part of the form in r (form coordinates) now and presents it.
+  void PaintNow(const TRect& r);
+  // Marks r for the next WM_PAINT.
+  void InvalidateRect(const TRect& r);
+  // Paints everything pending now (tests and screenshots use this).
+  void PaintPending();
+  // Paints the whole form and saves it as a PNG file.
+  void SaveScreenshot(const std::string& fileName);
+
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+  TNotifyEvent OnShow;
+
+ protected:
+  void Paint(TCanvas& canvas) override;
+  void VisibleChanged() override;
+  void TextChanged() override;
+  void BoundsChanged() override;
+  void ShowControl(TControl*) override {}
+  virtual LRESULT WndProc(uint32_t msg, WPARAM w, LPARAM l);
+
+ private:
+  friend class TControl;
+  void HandleMouse(uint32_t msg, LPARAM l, WPARAM w);
+  void HandleKey(uint16_t key, TShiftState shift, bool sys);
+  void HandleChar(char c, bool sys);
+  bool RouteDialogKey(uint16_t key, TShiftState shift);
+  bool RouteAccelerator(char c);
+  void SelectNext(bool forward);
+  void EnsureNative();
+
+  HWND FHandle = 0;
+  std::unique_ptr<TNativeWindow> FNative;
+  TSurface FSurface;
+  TCanvas FCanvas;
+  TRect FDirty;
+  TPosition FPosition = poDesigned;
+  TWinControl* FActiveControl = nullptr;
+  TControl* FCapture = nullptr;
+  TModalResult FModalResult = mrNone;
+  bool FModal = false;
+  bool FShownOnce = false;
+  std::unique_ptr<TBitmap> FIcon;
+};
+
+class TForm : public TCustomForm {
+ public:
+  explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+};
+
+// Shift state from a mouse or key message's wParam as the form posts them.
+constexpr WPARAM MK_SHIFT = 0x0004, MK_CONTROL = 0x0008, MK_ALT = 0x0020;
