@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Configures and builds one build tree. Usage: scripts/build.sh [normal|asan] (default normal).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+kind="${1:-normal}"
+case "$kind" in
+  normal) dir=build; extra=() ;;
+  asan) dir=build-asan; extra=(-DWIZARD_SANITIZE=ON -DWIZARD_BENCH=OFF) ;;
+  *) echo "unknown build kind: $kind" >&2; exit 2 ;;
+esac
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+if [ ! -f "$dir/CMakeCache.txt" ]; then
+  cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+fi
+cmake --build "$dir" -j2

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the normal and the sanitizer trees, and runs every test in
+# both: inside a loopback-only network namespace (so nothing can leave the machine), with a
+# private Xvfb for the tests that need a real X server.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+./scripts/build.sh normal
+./scripts/build.sh asan
+
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  [ -S "/tmp/.X11-unix/X${display#:}" ] && break
+  sleep 0.1
+done
+export DISPLAY="$display"
+
+run_suite() {
+  local dir="$1"
+  echo "== tests in $dir =="
+  ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
+}
+export -f run_suite
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+status=0
+if unshare -n true 2>/dev/null; then
+  unshare -n bash -c 'ip link set lo up && run_suite build && run_suite build-asan' || status=$?
+else
+  echo "NOTE: this machine refuses a private network namespace (unshare -n);" \
+       "running without it - the socket layer's loopback guard still keeps every test on 127.0.0.0/8."
+  { run_suite build && run_suite build-asan; } || status=$?
+fi
+exit $status

@@ -1,0 +1,154 @@
+// The application object: title rule, the standard error report and its full-stop rule, the
+// loop going on after a failing handler, modal boxes answered headless, termination by the
+// main form's title-bar close, and shell execute of a program by name.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/Shell.h"
+#include "platform/Streams.h"
+#include "support/Headless.h"
+
+// Catches a title that keeps the directory or extension, or changes the first letter's case.
+TEST(Application, TitleFromProgramFileName) {
+  EXPECT_EQ(TApplication::TitleFromFileName("/opt/wizard/PROJECT1.EXE"), "Project1");
+  EXPECT_EQ(TApplication::TitleFromFileName("C:\\Tools\\upgrade.wizard.exe"), "Upgrade");
+  EXPECT_EQ(TApplication::TitleFromFileName("project1"), "project1");
+  EXPECT_EQ(TApplication::TitleFromFileName("/bin/Xy"), "Xy");
+  EXPECT_EQ(TApplication::TitleFromFileName(""), "");
+}
+
+// Catches a full stop added where the last character sorts before or at '.', or missing after.
+TEST(Application, ErrorReportFullStopRule) {
+  EXPECT_EQ(TApplication::ErrorReportText("File not found"), "File not found.");
+  EXPECT_EQ(TApplication::ErrorReportText("Done."), "Done.");
+  EXPECT_EQ(TApplication::ErrorReportText("What!"), "What!") << "'!' sorts before '.'";
+  EXPECT_EQ(TApplication::ErrorReportText("Line\r\n"), "Line\r\n");
+  EXPECT_EQ(TApplication::ErrorReportText("count 9"), "count 9.") << "'9' sorts after '.'";
+  EXPECT_EQ(TApplication::ErrorReportText(""), "");
+}
+
+// Catches a loop that dies on a failing handler instead of reporting it and going on.
+TEST(Application, LoopReportsExceptionAndContinues) {
+  EnsureHeadlessApplication();
+  DropQuit();
+  std::vector<TMessageBoxRecord> boxes;
+  Application->OnMessageBox = [&](const TMessageBoxRecord& r) {
+    boxes.push_back(r);
+    return IDOK;
+  };
+  int after = 0;
+  HWND h = AllocateHWnd([&](HWND, uint32_t m, WPARAM, LPARAM) -> LRESULT {
+    if (m == WM_USER) throw EInOutError(2, "File not found");
+    if (m == WM_USER + 1) ++after;
+    return 0;
+  });
+  PostMessage(h, WM_USER, 0, 0);
+  PostMessage(h, WM_USER + 1, 0, 0);
+  Application->ProcessMessages();
+  DeallocateHWnd(h);
+  Application->OnMessageBox = nullptr;
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].Text, "File not found.");
+  EXPECT_EQ(boxes[0].Caption, Application->Title());
+  EXPECT_EQ(after, 1) << "the next message is still dispatched";
+}
+
+// Catches a message box that cannot be answered without a screen, or loses its texts.
+TEST(Application, ModalBoxAnsweredHeadless) {
+  EnsureHeadlessApplication();
+  std::string seenText, seenCaption;
+  Application->OnMessageBox = [&](const TMessageBoxRecord& r) {
+    seenText = r.Text;
+    seenCaption = r.Caption;
+    return IDOK;
+  };
+  int r = Application->MessageBox(std::string("Press Ok\0hidden", 15), "Title");
+  Application->OnMessageBox = nullptr;
+  EXPECT_EQ(r, IDOK);
+  EXPECT_EQ(seenText, "Press Ok") << "a text handed to a box ends at its first NUL";
+  EXPECT_EQ(seenCaption, "Title");
+  EXPECT_EQ(Application->MessageBox("Unanswered", "T"), IDOK) << "headless boxes answer OK by themselves";
+}
+
+// Catches a title-bar close of the main form that does not end the application.
+TEST(Application, ClosingMainFormTerminates) {
+  EnsureHeadlessApplication();
+  DropQuit();
+  TApplication app;
+  TCustomForm* saved = Application->MainForm();
+  TApplication* global = Application;
+  Application = &app;
+  TForm* f = app.CreateForm<TForm>();
+  f->SetClientSize(100, 100);
+  f->Show();
+  bool closing = false;
+  f->OnClose = [&](TObject*, TCloseAction&) { closing = true; };
+  PostMessage(f->Handle(), WM_CLOSE, 0, 0);
+  uint32_t t0 = GetTickCount();
+  while (!app.Terminated() && GetTickCount() - t0 < 3000) app.HandleMessage();
+  EXPECT_TRUE(closing);
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_FALSE(f->Visible());
+  Application = global;
+  Application->SetMainForm(saved);
+  DropQuit();
+}
+
+namespace {
+std::string MakeTempDir() {
+  char tmpl[] = "/tmp/shellexecXXXXXX";
+  return mkdtemp(tmpl);
+}
+}  // namespace
+
+// Catches a program that is not found in the current directory, not started, or waited for.
+TEST(Shell, OpensProgramByNameFromCurrentDirectory) {
+  std::string dir = MakeTempDir();
+  std::string marker = dir + "/ran";
+  {
+    std::ofstream s(dir + "/restart.exe");
+    s << "#!/bin/sh\necho \"$@\" > '" << marker << "'\n";
+  }
+  chmod((dir + "/restart.exe").c_str(), 0755);
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  intptr_t r = ShellExecute(0, "open", "restart.exe", "", "", SW_SHOWNORMAL);
+  intptr_t missing = ShellExecute(0, "open", "no-such-program.exe", "", "", SW_SHOWNORMAL);
+  ASSERT_EQ(chdir(old), 0);
+  EXPECT_GT(r, 32);
+  EXPECT_EQ(missing, 2);
+  bool ran = false;
+  for (int i = 0; i < 200 && !ran; ++i) {
+    ran = access(marker.c_str(), F_OK) == 0;
+    if (!ran) usleep(10000);
+  }
+  EXPECT_TRUE(ran) << "the program was started";
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Catches a missing file reported with the wrong text, or a size read wrongly.
+TEST(Streams, BinaryFileErrorsAndSize) {
+  TBinaryFile missing("/nonexistent/definitely/TEPatch.bin");
+  try {
+    missing.Reset();
+    FAIL() << "opening a missing file must fail";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Message(), "File not found");
+    EXPECT_EQ(e.ErrorCode, 2);
+  }
+  std::string dir = MakeTempDir();
+  {
+    std::ofstream s(dir + "/f.bin", std::ios::binary);
+    s << std::string(1500, 'x');
+  }
+  TBinaryFile f(dir + "/f.bin");
+  f.Reset();
+  EXPECT_EQ(f.FileSize(), 1500);
+  f.Close();
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
