@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Classes.h"
+#include "Form.h"
 #include "Messages.h"
 
 class TCustomForm;
