@@ -1,0 +1,16 @@
+// The program's entry: initialise the application, create the main window (a failure there
+// is reported as "Application Error" and ends the program with exit code 1), run the loop.
+#include "Unit1.h"
+
+int main() {
+  InitializeApplication();
+  Application->Initialize();
+  try {
+    Form1 = Application->CreateForm<TForm1>();
+  } catch (const std::exception& e) {
+    Application->ShowStartupError(e);
+    return 1;
+  }
+  Application->Run();
+  return 0;
+}
