@@ -49,3 +49,27 @@ inline void DropQuit() {
     if (m.message != WM_QUIT) keep.push_back(m);
   for (auto& k : keep) PostMessage(k.hwnd, k.message, k.wParam, k.lParam);
 }
+
+// A fresh application object for one test, so that a test which terminates the application
+// leaves the next one a live loop. The previous global object comes back afterwards.
+class TScopedApplication {
+ public:
+  TScopedApplication() {
+    EnsureHeadlessApplication();
+    FSaved = Application;
+    FApp = new TApplication();
+    FApp->SetTitle(FSaved->Title());
+    Application = FApp;
+  }
+  ~TScopedApplication() {
+    delete FApp;
+    Application = FSaved;
+    DropQuit();
+  }
+  TScopedApplication(const TScopedApplication&) = delete;
+  TScopedApplication& operator=(const TScopedApplication&) = delete;
+
+ private:
+  TApplication* FSaved = nullptr;
+  TApplication* FApp = nullptr;
+};

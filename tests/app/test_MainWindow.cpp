@@ -1,0 +1,242 @@
+// The real main window, driven headless with clicks and keys: the start state, the seven pages
+// as screenshots and pixels, the button bar per page, the connection choice and its address,
+// the roads between pages that need no network, and the ways out.
+#include <sys/stat.h>
+
+#include "app/Unit1.h"
+#include "platform/Input.h"
+#include "support/Headless.h"
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App = std::make_unique<TScopedApplication>();
+    F = Application->CreateForm<TForm1>();
+    Form1 = F;
+    F->Show();
+    Pump();
+  }
+  void TearDown() override {
+    delete F;
+    Form1 = nullptr;
+    App.reset();
+  }
+  int Page() const { return F->UiWizard1->ActivePageIndex(); }
+  TUiWizardButtonControl* Btn(TUiWizardButtonKind k) { return F->UiWizard1->Button(k).Control(); }
+  void Click(TControl* c) {
+    PostClick(*c);
+    Pump();
+  }
+  void ClickButton(TUiWizardButtonKind k) { Click(Btn(k)); }
+  // Visible buttons of the bar, as a set.
+  TUiWizardButtonSet ShownButtons() {
+    TUiWizardButtonSet s;
+    for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+      auto kind = static_cast<TUiWizardButtonKind>(k);
+      if (Btn(kind)->Visible() && Btn(kind)->Height() > 0) s = s + kind;
+    }
+    return s;
+  }
+  bool NoneSelected() {
+    for (TRadioGroup* g : {F->RadioGroup1, F->RadioGroup2, F->RadioGroup3}) {
+      if (g->ItemIndex() != -1) return false;
+      for (int i = 0; i < g->ButtonCount(); ++i)
+        if (g->Buttons(i)->Checked()) return false;
+    }
+    return true;
+  }
+  std::unique_ptr<TScopedApplication> App;
+  TForm1* F = nullptr;
+};
+
+}  // namespace
+
+// Catches a start on any page but the welcome page, extra buttons, a preselected choice or a
+// wrong initial address.
+TEST_F(MainWindowTest, StartState) {
+  EXPECT_EQ(Page(), 0);
+  EXPECT_EQ(ShownButtons(), (TUiWizardButtonSet{bkNext, bkCancel}));
+  EXPECT_TRUE(Btn(bkNext)->Enabled());
+  EXPECT_TRUE(NoneSelected());
+  EXPECT_EQ(F->Edit1->Text(), "10.1.1.1");
+  EXPECT_FALSE(F->Edit1->Visible());
+  EXPECT_TRUE(F->Label5->Visible());
+  EXPECT_EQ(F->Label5->Caption(), "");
+  for (TLabel* l : {F->Label11, F->Label12, F->Label16, F->Label17, F->Label18}) EXPECT_FALSE(l->Visible()) << l->Name();
+  EXPECT_EQ(F->Caption(), "Pelko Norvane Firmware Upgrade Software");
+  EXPECT_EQ(F->ClientRect(), Rect(0, 0, 534, 570));
+  EXPECT_EQ(F->UiWizard1->BoundsRect(), Rect(0, 0, 534, 570));
+  EXPECT_EQ(F->UiWizard1->Pages().Count(), 7);
+  EXPECT_FALSE(F->UiWizard1->ShowRouteMap());
+  EXPECT_EQ(F->UiWizard1->ButtonCancel().ModalResult(), mrCancel);
+}
+
+// Catches pages, headers or controls missing from the window; the screenshots are kept in
+// the build tree for a person to look at.
+TEST_F(MainWindowTest, ScreenshotOfEveryPage) {
+  mkdir(SCREENSHOT_DIR, 0755);
+  const char* titles[] = {"Welcome", "Select your connection", "Flashing modem lights", "Important",
+                          "Performing Upgrade", "Upgrade Complete", "Upgrade Complete."};
+  for (int i = 0; i < 7; ++i) {
+    TUiWizardCustomPage* p = F->UiWizard1->Pages().Items(i);
+    // Activation by code, without the handlers that a click would run.
+    p->OnPage = nullptr;
+    F->UiWizard1->SetActivePage(p);
+    Pump();
+    EXPECT_EQ(Page(), i);
+    EXPECT_EQ(p->Title().Text(), titles[i]);
+    std::string file = std::string(SCREENSHOT_DIR) + "/page" + std::to_string(i) + ".png";
+    F->SaveScreenshot(file);
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
+    EXPECT_GT(st.st_size, 1000) << file;
+    const TSurface& s = F->Surface();
+    if (i == 0) {
+      EXPECT_EQ(s.Pixel(0, 300), ColorToPixel(clWindow));
+      EXPECT_EQ(s.Pixel(80, 300), ColorToPixel(clActiveCaption)) << "the welcome page's strip";
+      EXPECT_EQ(s.Pixel(163, 300), ColorToPixel(clWindow));
+    } else {
+      EXPECT_EQ(s.Pixel(200, 68), ColorToPixel(clBtnShadow)) << "header divider, page " << i;
+      EXPECT_EQ(s.Pixel(200, 69), ColorToPixel(clBtnHighlight));
+    }
+    if (i == 4) {
+      EXPECT_EQ(ShownButtons(), TUiWizardButtonSet{});
+      EXPECT_EQ(p->Height(), 570) << "the upgrade page fills the wizard";
+      EXPECT_NE(s.Pixel(200, 528), ColorToPixel(clBtnShadow)) << "no bar divider";
+    } else {
+      EXPECT_EQ(s.Pixel(200, 528), ColorToPixel(clBtnShadow)) << "bar divider, page " << i;
+      EXPECT_EQ(s.Pixel(200, 529), ColorToPixel(clBtnHighlight));
+    }
+  }
+}
+
+// Catches a button bar that does not follow each page's sets.
+TEST_F(MainWindowTest, ButtonsPerPage) {
+  const TUiWizardButtonSet expected[] = {{bkNext, bkCancel},  {bkBack, bkNext, bkCancel}, {bkBack, bkNext, bkCancel},
+                                         {bkBack, bkNext, bkCancel}, {}, {bkBack, bkFinish}, {bkFinish}};
+  for (int i = 0; i < 7; ++i) {
+    TUiWizardCustomPage* p = F->UiWizard1->Pages().Items(i);
+    p->OnPage = nullptr;
+    F->UiWizard1->SetActivePage(p);
+    EXPECT_EQ(ShownButtons(), expected[i]) << "page " << i;
+  }
+  F->UiWizard1->SetActivePage(F->UiWizardInteriorPage1);
+  EXPECT_EQ(Btn(bkBack)->BoundsRect(), Bounds(289, 538, 75, 25));
+  EXPECT_EQ(Btn(bkNext)->BoundsRect(), Bounds(366, 538, 75, 25));
+  EXPECT_EQ(Btn(bkCancel)->BoundsRect(), Bounds(451, 538, 75, 25));
+  F->UiWizard1->SetActivePage(F->UiWizardInteriorPage6);
+  EXPECT_EQ(Btn(bkFinish)->BoundsRect(), Bounds(451, 538, 75, 25));
+  EXPECT_EQ(Btn(bkBack)->BoundsRect(), Bounds(375, 538, 75, 25));
+}
+
+// Catches a Next from the welcome page that keeps earlier choices.
+TEST_F(MainWindowTest, WelcomeNextClearsTheChoices) {
+  F->RadioGroup1->SetItemIndex(1);
+  ClickButton(bkNext);
+  EXPECT_EQ(Page(), 1);
+  EXPECT_TRUE(NoneSelected());
+  EXPECT_TRUE(F->Label9->Visible());
+  EXPECT_FALSE(F->Label6->Visible());
+}
+
+// Catches a choice that sets the wrong address, visibility, focus or recovery mode.
+TEST_F(MainWindowTest, EachChoiceSetsAddressAndRecoveryMode) {
+  ClickButton(bkNext);
+  Click(F->RadioGroup3->Buttons(0));
+  EXPECT_TRUE(F->RecoveryMode());
+  EXPECT_EQ(F->Edit1->Text(), "192.168.1.1");
+  EXPECT_FALSE(F->Edit1->Visible());
+  Click(F->RadioGroup1->Buttons(0));
+  EXPECT_FALSE(F->RecoveryMode());
+  EXPECT_EQ(F->Edit1->Text(), "10.1.1.1");
+  EXPECT_EQ(F->RadioGroup3->ItemIndex(), -1);
+  Click(F->RadioGroup1->Buttons(1));
+  EXPECT_EQ(F->Edit1->Text(), "10.1.1.2");
+  EXPECT_FALSE(F->Edit1->Visible());
+  Click(F->RadioGroup2->Buttons(0));
+  EXPECT_EQ(F->Edit1->Text(), "");
+  EXPECT_TRUE(F->Edit1->Visible());
+  EXPECT_TRUE(F->Edit1->Focused());
+  EXPECT_EQ(F->RadioGroup1->ItemIndex(), -1);
+  PostText(*F, "127.0.0.9");
+  Pump();
+  EXPECT_EQ(F->Edit1->Text(), "127.0.0.9");
+  Click(F->RadioGroup2->Buttons(0));
+  EXPECT_EQ(F->Edit1->Text(), "127.0.0.9") << "a second click on the checked item changes nothing";
+  Click(F->RadioGroup3->Buttons(0));
+  EXPECT_EQ(F->Edit1->Text(), "192.168.1.1");
+  EXPECT_FALSE(F->Edit1->Visible());
+  EXPECT_TRUE(F->RecoveryMode());
+}
+
+// Catches Back from the connection page going anywhere but the welcome page.
+TEST_F(MainWindowTest, BackFromConnectionPageReturnsToWelcome) {
+  ClickButton(bkNext);
+  Click(F->RadioGroup3->Buttons(0));  // recovery: leaving the page probes nothing
+  ClickButton(bkBack);
+  EXPECT_EQ(Page(), 0);
+  ClickButton(bkNext);
+  EXPECT_EQ(Page(), 1);
+  EXPECT_TRUE(NoneSelected());
+}
+
+// Catches the recovery road not reaching the flashing-lights page, and Back from there not
+// landing on a cleared connection page.
+TEST_F(MainWindowTest, RecoveryRoadAndBack) {
+  ClickButton(bkNext);
+  Click(F->RadioGroup3->Buttons(0));
+  ClickButton(bkNext);
+  EXPECT_EQ(Page(), 2);
+  ClickButton(bkBack);
+  EXPECT_EQ(Page(), 1);
+  EXPECT_TRUE(NoneSelected());
+  EXPECT_EQ(F->Edit1->Text(), "192.168.1.1") << "clearing does not touch the address";
+}
+
+// Catches Back on the verdict page that does not select recovery and return to page 1.
+TEST_F(MainWindowTest, BackOnImportantPageSelectsRecoveryAndReturns) {
+  F->UiWizard1->SetActivePage(F->UiWizardInteriorPage4);
+  F->Label12->Show();
+  F->Label11->Show();
+  F->UiWizardInteriorPage4->SetVisibleButtons({bkBack, bkCancel});
+  ClickButton(bkBack);
+  EXPECT_EQ(Page(), 1);
+  EXPECT_TRUE(NoneSelected());
+  EXPECT_EQ(F->Edit1->Text(), "192.168.1.1");
+  EXPECT_FALSE(F->Edit1->Visible());
+  EXPECT_FALSE(F->Label11->Visible());
+  EXPECT_FALSE(F->Label12->Visible());
+  EXPECT_EQ(F->UiWizardInteriorPage4->VisibleButtons(), (TUiWizardButtonSet{bkBack, bkNext, bkCancel}));
+}
+
+// Catches Cancel, Escape or the title-bar close not ending the program.
+TEST_F(MainWindowTest, CancelEscapeAndCloseEndTheProgram) {
+  ClickButton(bkCancel);
+  EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(MainWindowTest, EscapeClicksCancel) {
+  PostKey(*F, VK_ESCAPE);
+  Pump();
+  EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(MainWindowTest, TitleBarCloseEndsTheProgram) {
+  PostMessage(F->Handle(), WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_TRUE(Application->Terminated());
+}
+
+// Catches Enter and Alt+N not reaching the Next button.
+TEST_F(MainWindowTest, EnterAndAltNClickNext) {
+  PostKey(*F, VK_RETURN);
+  Pump();
+  EXPECT_EQ(Page(), 1);
+  Click(F->RadioGroup3->Buttons(0));
+  PostAltChar(*F, 'n');
+  Pump();
+  EXPECT_EQ(Page(), 2);
+  EXPECT_FALSE(Application->Terminated());
+}
