@@ -31,9 +31,10 @@ TComponent::~TComponent() {
     TComponent* c = FComponents.back();
     delete c;  // its destructor removes it from FComponents
   }
-  if (FOwner) {
-    FOwner->RemoveComponent(this);
-    FOwner->Notification(this, opRemove);
+  // RemoveComponent clears FOwner, so the owner is told through a copy.
+  if (TComponent* owner = FOwner) {
+    owner->RemoveComponent(this);
+    owner->Notification(this, opRemove);
   }
 }
 

@@ -10,6 +10,9 @@
 //
 // Sections: surface; font; canvas; graphic and picture; bitmap; device-independent bitmap;
 // image list.
+//
+// Glyphs come from a process-wide rasteriser behind GlyphRasterizer.h (one implementation file
+// per backend); this header names only its face type, so no backend type reaches the callers.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -29,7 +32,9 @@ class TSurface {
  public:
   TSurface() = default;
   TSurface(int32_t w, int32_t h) { Resize(w, h); }
-  void Resize(int32_t w, int32_t h);  // contents become undefined (kept where possible)
+  // The overlap with the old contents is kept; new pixels are white. Negative sizes count as 0;
+  // a size beyond 2^28 pixels raises EOutOfResources.
+  void Resize(int32_t w, int32_t h);
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }
   uint32_t* Row(int32_t y) { return FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth); }
@@ -38,7 +43,9 @@ class TSurface {
   }
   uint32_t Pixel(int32_t x, int32_t y) const;  // 0 outside
   void Fill(uint32_t xrgb);
-  // Saves as an RGB PNG file; raises EInOutError-family or EInvalidGraphicOperation on failure.
+  // Saves as an 8-bit RGB PNG file. A file that cannot be created or written raises EInOutError
+  // with the platform's text; an empty surface or an encoder failure raises
+  // EInvalidGraphicOperation.
   void SavePng(const std::string& fileName) const;
 
  private:
@@ -67,7 +74,9 @@ class TFont : public TPersistent {
   void Assign(const TPersistent* Source) override;
   const std::string& Name() const { return FName; }
   void SetName(const std::string& v);
-  // Character height in pixels (the cell height less internal leading), as the Parts give sizes.
+  // Character height in pixels: the cell height less internal leading, which is the em square.
+  // Glyphs are rasterised at an em of |Height| pixels (0: the default 11); the line height that
+  // TextExtent reports is the cell, ascent + descent, both rounded up.
   int32_t Height() const { return FHeight; }
   void SetHeight(int32_t v);
   TFontStyles Style() const { return FStyle; }
@@ -95,6 +104,7 @@ class TFont : public TPersistent {
 
 class TGraphic;
 class TDIBitmap;
+class TGlyphFace;
 
 // Text format flags with the platform's values.
 enum : uint32_t {
@@ -126,7 +136,7 @@ class TCanvas {
   TSurface* Surface() const { return FSurface; }
   TPoint Origin() const { return FOrigin; }
   void SetOrigin(TPoint p) { FOrigin = p; }
-  TRect ClipRect() const;  // in canvas coordinates
+  TRect ClipRect() const;  // in canvas coordinates; the surface's bounds when none is set
   void SetClipRect(const TRect& canvasRect);
   void ResetClip();
 
@@ -139,40 +149,71 @@ class TCanvas {
   void FrameRect(const TRect& r);  // one-pixel frame in Brush.Color
   void MoveTo(int32_t x, int32_t y);
   // One-pixel line in Pen.Color from the current position to (x, y): start drawn, end not.
+  // A wider pen stamps a Width x Width square at each point.
   void LineTo(int32_t x, int32_t y);
   TPoint PenPos() const { return FPenPos; }
   void SetPixel(int32_t x, int32_t y, TColor c);
-  TColor GetPixel(int32_t x, int32_t y) const;
+  TColor GetPixel(int32_t x, int32_t y) const;  // clNone outside the clip rectangle
   void Ellipse(const TRect& r);  // filled with Brush (unless bsClear), outlined with Pen
 
   // Text. Extent is of one line, with '&' taken literally.
   TSize TextExtent(const std::string& text);
   int32_t TextWidth(const std::string& text) { return TextExtent(text).cx; }
   int32_t TextHeight(const std::string& text) { return TextExtent(text).cy; }
-  // One line at (x, y); the background is filled with Brush unless Brush.Style is bsClear.
+  // One line at (x, y), the top-left of its cell; the background is filled with Brush unless
+  // Brush.Style is bsClear. The pen moves to the end of the text.
   void TextOut(int32_t x, int32_t y, const std::string& text);
   // Formatted text in r: alignment, word wrap at blanks and at "\r\n" line breaks, clipping to
   // r (unless DT_NOCLIP), '&' marks an underlined accelerator (unless DT_NOPREFIX; "&&" is one
   // '&'). Always transparent. With DT_CALCRECT nothing is drawn and r's Right/Bottom are set to
   // the extent. Returns the height of the text drawn.
+  // Details: "\r\n", a lone "\n" and a lone "\r" each break a line (not with DT_SINGLELINE,
+  // where they are dropped). With DT_WORDBREAK a word that does not fit moves to the next line;
+  // a word wider than r keeps its own line whole and is clipped; blanks at a wrap are dropped.
+  // DT_VCENTER and DT_BOTTOM apply to DT_SINGLELINE only. DT_CALCRECT sets Bottom to Top + lines
+  // x line height, and Right to Left + the widest line, except that wrapped text of more than
+  // one line keeps r's width unless a line is wider. DT_END_ELLIPSIS ends a line that does not
+  // fit with "...". Empty text draws nothing and measures 0.
   int32_t DrawText(const std::string& text, TRect& r, uint32_t format);
 
   // Graphics: at a point unscaled, or stretched into a rectangle.
   void Draw(int32_t x, int32_t y, TGraphic* graphic);
   void StretchDraw(const TRect& r, TGraphic* graphic);
-  // Copies a rectangle of a surface (e.g. an off-screen bitmap) here.
-  void CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect);
+  // Copies a rectangle of a surface (e.g. an off-screen bitmap) here, stretched (nearest
+  // neighbour) when the sizes differ; pixels whose colour is `leaveOut` are not drawn.
+  void CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect,
+                TColor leaveOut = clNone);
   // Stretches a device-independent bitmap into r (nearest neighbour); pixels whose colour is
   // `leaveOut` (TColor; clNone = none) are not drawn.
   void StretchDIB(const TRect& r, const TDIBitmap& dib, TColor leaveOut = clNone);
 
  private:
+  struct TTextLine {
+    size_t Start;  // byte range of the source text
+    size_t End;
+    int32_t Width;
+  };
+  TRect SurfaceClip() const;  // the clip in surface coordinates, within the surface
+  void FillSurfaceRect(const TRect& surfaceRect, uint32_t px);  // surfaceRect already clipped
+  void PlotPen(int32_t sx, int32_t sy, const TRect& clip, uint32_t px);
+  TGlyphFace& CurrentFace();
+  void LayoutLines(const std::string& text, int32_t width, uint32_t format);
+  void DrawLine(const std::string& text, const TTextLine& line, bool ellipsis, int32_t x,
+                int32_t top, uint32_t format, const TRect& clip, uint32_t ink);
+  void DrawTextDecorations(int32_t x, int32_t top, int32_t width, const TRect& clip, uint32_t px);
+
   TSurface* FSurface = nullptr;
   TPoint FOrigin;
   TRect FClip;  // surface coordinates
   bool FClipSet = false;
   TPoint FPenPos;
   TFont FFont;
+  // The face of the last font used, so that steady-state drawing skips the lookup.
+  TGlyphFace* FFace = nullptr;
+  std::string FFaceName;
+  int32_t FFaceHeight = 0;
+  TFontStyles FFaceStyle = 0;
+  std::vector<TTextLine> FLines;  // reused by DrawText
 };
 
 // ---- graphic and picture ----
@@ -217,10 +258,14 @@ class TPicture : public TPersistent {
   void SetGraphic(std::unique_ptr<TGraphic> g);
   int32_t Width() const { return FGraphic ? FGraphic->Width() : 0; }
   int32_t Height() const { return FGraphic ? FGraphic->Height() : 0; }
-  // Stored form: the graphic class name, then a 32-bit little-endian count and that many bytes.
-  // An unknown class raises EInvalidGraphic "Unknown picture file extension" style errors;
-  // a count of 0 gives an empty picture.
+  // Stored form: the graphic class name, then a 32-bit little-endian count and that many bytes;
+  // `bytes` holds the count and what follows it. The registered class reads the counted bytes
+  // through LoadFromStream over a memory stream. An unknown class raises EInvalidGraphic
+  // "Unknown picture class %s"; fewer bytes than counted raise EReadError "Stream read error";
+  // a count of 0 gives an empty graphic of the class without reading.
   void LoadStored(const std::string& className, const std::string& bytes);
+  // Copies a picture or a graphic (a new graphic of the same class, then its Assign: every
+  // graphic class accepts Assign from its own class); nullptr empties the picture.
   void Assign(const TPersistent* Source) override;
   TNotifyEvent OnChange;
 
@@ -246,8 +291,11 @@ class TBitmap : public TGraphic {
   TColor TransparentColor() const;
   void SetTransparentColor(TColor c) { FTransparentColor = c; }
   void Draw(TCanvas& canvas, const TRect& r) override;
-  void LoadFromStream(TStream& stream) override;  // raw: not supported, raises
+  // Raw bitmap files are not read: raises EInvalidGraphic "Bitmap image is not valid".
+  void LoadFromStream(TStream& stream) override;
   std::unique_ptr<TGraphic> CloneEmpty() const override { return std::make_unique<TBitmap>(); }
+  // From a bitmap: pixels, transparency and transparent colour; from another graphic: drawn
+  // onto white at its own size; nullptr: empty.
   void Assign(const TPersistent* Source) override;
   TCanvas& Canvas() { return FCanvas; }
   TSurface& Surface() { return FSurface; }
@@ -270,7 +318,9 @@ struct TRGBQuad {
 // screen... that is, stored row 0 is the bottom row.
 class TDIBitmap {
  public:
-  // Raises EOutOfResources when the size cannot be allocated.
+  // All indices 0, palette all grey (128, 128, 128). Raises EOutOfResources "Out of system
+  // resources" when the pixel bytes would exceed 256 MiB, and EInvalidGraphicOperation for a
+  // negative size or a depth other than 1, 4 or 8.
   void Create(int32_t width, int32_t height, int bitsPerPixel);
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }
@@ -282,9 +332,10 @@ class TDIBitmap {
   const uint8_t* StoredRow(int32_t storedIndex) const {
     return FData.data() + static_cast<size_t>(storedIndex) * FStride;
   }
-  // Palette index of the pixel at (x, y), y counted from the top of the picture.
+  // Palette index of the pixel at (x, y), y counted from the top of the picture; 0 outside.
+  // 4-bit pixels hold the left pixel in the high nibble, 1-bit pixels the left in the top bit.
   uint8_t Index(int32_t x, int32_t y) const;
-  void SetIndex(int32_t x, int32_t y, uint8_t v);
+  void SetIndex(int32_t x, int32_t y, uint8_t v);  // outside: nothing; v is masked to the depth
   uint32_t PixelOf(int32_t x, int32_t y) const;  // 0x00RRGGBB through the palette
 
  private:
@@ -315,8 +366,12 @@ class TImageList : public TComponent {
   int32_t Height() const { return FHeight; }
   int Count() const { return static_cast<int>(FImages.size()); }
   // Adds a copy of the image (scaled to the list's size when it differs); returns its index.
+  // Pixels of transparentColor are left out when the image is drawn.
   int Add(const TBitmap& image, TColor transparentColor = clNone);
   void Clear();
+  // An index out of range draws nothing. Disabled images are drawn embossed: their shape (the
+  // drawn pixels darker than mid grey) in clBtnHighlight one pixel down and right, then in
+  // clBtnShadow.
   void Draw(TCanvas& canvas, int32_t x, int32_t y, int index, bool enabled = true);
   void RegisterChanges(TChangeLink* link);
   void UnRegisterChanges(TChangeLink* link);

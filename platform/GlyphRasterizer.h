@@ -1,0 +1,52 @@
+// Internal: the glyph source under the canvas. A face is one font at one pixel size and
+// style; it hands out antialiased glyph coverage for Windows-1252 bytes, rasterised on first
+// use and kept for the life of the process. One implementation per backend
+// (FreeTypeGlyphs.cpp: fontconfig lookup, FreeType rendering); no backend type appears here.
+//
+// Threads: user-interface thread only. Ownership: the rasteriser owns its faces and a face owns
+// its glyphs; references stay valid until the process ends.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "Graphics.h"
+
+// One rasterised glyph. Coverage is Width x Height bytes, rows top to bottom, 0 = no ink,
+// 255 = full ink. The bitmap's top-left lies Left pixels right of the pen and Top pixels above
+// the baseline.
+struct TGlyph {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t Advance = 0;  // whole pixels from this pen position to the next
+  const uint8_t* Coverage = nullptr;
+};
+
+class TGlyphFace {
+ public:
+  virtual ~TGlyphFace() = default;
+  // The family actually used, after falling back from the one asked for.
+  virtual const std::string& FamilyName() const = 0;
+  virtual int32_t Ascent() const = 0;   // rows above the baseline, rounded up
+  virtual int32_t Descent() const = 0;  // rows from the baseline down, rounded up
+  int32_t LineHeight() const { return Ascent() + Descent(); }
+  // The first row of an underline, counted down from the baseline (0 = the baseline row), and
+  // its thickness; the strike-out's first row counted up from the baseline.
+  virtual int32_t UnderlinePosition() const = 0;
+  virtual int32_t LineThickness() const = 0;
+  virtual int32_t StrikeOutPosition() const = 0;
+  virtual const TGlyph& Glyph(uint8_t cp1252) = 0;
+  int32_t Advance(uint8_t cp1252) { return Glyph(cp1252).Advance; }
+};
+
+class TGlyphRasterizer {
+ public:
+  virtual ~TGlyphRasterizer() = default;
+  // The face for a font name, a character height (see TFont::Height) and the bold and italic
+  // bits of a style. Names that are not installed fall back to the nearest sans-serif face.
+  virtual TGlyphFace& Face(const std::string& name, int32_t height, TFontStyles style) = 0;
+};
+
+// The process-wide rasteriser, made on first use.
+TGlyphRasterizer& GlyphRasterizer();
