@@ -116,7 +116,7 @@ int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* 
       }
       if (any) break;
     }
-    if (r == 0 && (waitMs < 0 || NowMs() >= deadline)) break;
+    if (waitMs >= 0 && NowMs() >= deadline) break;
   }
   int count = 0;
   for (int k = 0; k < 3; ++k) {

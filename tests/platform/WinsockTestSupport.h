@@ -8,7 +8,12 @@
 #include <time.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -26,15 +31,6 @@ using Winsock::MSG_PEEK;
 using Winsock::SOCK_DGRAM;
 using Winsock::SOCK_STREAM;
 
-// Starts the layer for one test and ends it afterwards (which closes what the test left open).
-class TStarted : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TWSAData d;
-    ASSERT_EQ(Startup(0x0202, d), 0) << "Startup(2.2) failed";
-  }
-  void TearDown() override { Cleanup(); }
-};
 
 // A descriptor made with the host's calls, closed at scope end.
 struct THostFd {
@@ -99,6 +95,70 @@ inline THostFd AcceptWithin(int listenFd, int ms) {
   if (!HostReady(listenFd, POLLIN, ms)) return THostFd();
   return THostFd(::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC));
 }
+
+// A listener whose accept queue is full: the host drops the SYN of any further connect, which
+// stays under way. For observing a connect that has not completed.
+struct TStuckListener {
+  THostFd Listen;
+  THostFd Filler;
+  uint16_t Port = 0;
+  bool Make() {
+    Listen = THostFd(::socket(HostNet::AfInet, ::SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in sa = HostLoopback(0);
+    if (::bind(Listen.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(Listen.Fd, 0) != 0) return false;
+    Port = HostPort(Listen.Fd);
+    Filler = THostFd(::socket(HostNet::AfInet, ::SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sa = HostLoopback(Port);
+    return ::connect(Filler.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+  }
+};
+
+// Ends the test executable with a message when a blocking step outlives `seconds`, so that a
+// wait without a time limit fails instead of hanging.
+class TWatchdog {
+ public:
+  TWatchdog(std::string what, int seconds)
+      : FThread([this, what = std::move(what), seconds] {
+          std::unique_lock<std::mutex> l(FLock);
+          if (!FCv.wait_for(l, std::chrono::seconds(seconds), [this] { return FDone; })) {
+            std::fprintf(stderr, "%s: still blocked after %d s\n", what.c_str(), seconds);
+            std::abort();
+          }
+        }) {}
+  ~TWatchdog() {
+    {
+      std::lock_guard<std::mutex> g(FLock);
+      FDone = true;
+    }
+    FCv.notify_all();
+    FThread.join();
+  }
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FCv;
+  bool FDone = false;
+  std::thread FThread;
+};
+
+inline std::string CurrentTestName() {
+  const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+  return t ? std::string(t->test_suite_name()) + "." + t->name() : "test";
+}
+
+// Starts the layer for one test and ends it afterwards (which closes what the test left open).
+// The whole test runs under a watchdog: a call that blocks for good fails it.
+class TStarted : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TWSAData d;
+    ASSERT_EQ(Startup(0x0202, d), 0) << "Startup(2.2) failed";
+  }
+  void TearDown() override { Cleanup(); }
+
+ private:
+  TWatchdog FDog{CurrentTestName(), 30};
+};
 
 inline int64_t ThreadCpuMs() {
   timespec ts{};
