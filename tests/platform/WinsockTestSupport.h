@@ -50,6 +50,7 @@ struct THostFd {
 // A socket of the layer, closed at scope end.
 struct TSock {
   TSocket S = INVALID_SOCKET;
+  TSock() = default;
   explicit TSock(int type) : S(Socket(AF_INET, type, 0)) {}
   ~TSock() {
     if (S != INVALID_SOCKET) CloseSocket(S);
