@@ -239,9 +239,9 @@ bool WaitMessage(int timeoutMs) {
       uint64_t elapsed = NowMs() - start;
       // Even with no time left, handles that are ready are serviced once: a pump that never
       // blocks (WaitMessage(0)) must still see sockets and the display.
-      if (elapsed >= static_cast<uint64_t>(timeoutMs) && polled) return false;
-      remaining = elapsed >= static_cast<uint64_t>(timeoutMs) ? 0
-                                                              : static_cast<int>(static_cast<uint64_t>(timeoutMs) - elapsed);
+      const bool due = elapsed >= static_cast<uint64_t>(timeoutMs);
+      if (due && polled) return false;
+      remaining = due ? 0 : static_cast<int>(static_cast<uint64_t>(timeoutMs) - elapsed);
     }
     int wait = remaining;
     if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;

@@ -369,11 +369,13 @@ int Connect(TSocket s, const TSockAddrIn& addr) {
   if (TSocketState* st = SocketTable().Find(fd)) {
     // The host answers 0 to a second connect once a non-blocking one has completed; Windows
     // says the socket is already connected.
-    bool wasConnected = st->Connect == TConnectPhase::cpConnecting || (st->Async && st->Async->Connected);
-    if (err == 0 && !st->Datagram && wasConnected) err = EISCONN;
+    const bool wasConnecting = st->Connect == TConnectPhase::cpConnecting;
+    if (err == 0 && !st->Datagram && (wasConnecting || (st->Async && st->Async->Connected))) err = EISCONN;
+    // Under AsyncSelect the notifier settles a connect under way: it still owes FD_CONNECT.
+    const bool owedToNotifier = wasConnecting && st->Async;
     if (err == EINPROGRESS)
       st->Connect = TConnectPhase::cpConnecting;
-    else if (err != EALREADY)
+    else if (err != EALREADY && !owedToNotifier)
       st->Connect = TConnectPhase::cpNone;
     if (err == 0 || err == EINPROGRESS) AsyncConnectCalled(*st, err == 0);
   }

@@ -17,7 +17,13 @@ using namespace Detail;
 namespace {
 
 int DigitValue(char c, int base) {
-  int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : 99;
+  int d = 99;
+  if (c >= '0' && c <= '9')
+    d = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    d = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    d = c - 'A' + 10;
   return d < base ? d : -1;
 }
 

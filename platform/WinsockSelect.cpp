@@ -108,7 +108,8 @@ int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* 
         TSocketState* st = SocketTable().Find(pf[j].fd);
         const bool connecting = st && st->Connect == TConnectPhase::cpConnecting;
         ready[j] = Readiness(pf[j].revents, connecting) & asked[j];
-        if (connecting && (ready[j] & rdWrite)) st->Connect = TConnectPhase::cpNone;
+        // Under AsyncSelect the notifier settles the connect: it still owes FD_CONNECT.
+        if (connecting && (ready[j] & rdWrite) && !st->Async) st->Connect = TConnectPhase::cpNone;
         if (ready[j])
           any = true;
         else

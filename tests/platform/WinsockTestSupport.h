@@ -106,7 +106,8 @@ struct TStuckListener {
   bool Make() {
     Listen = THostFd(::socket(HostNet::AfInet, ::SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in sa = HostLoopback(0);
-    if (::bind(Listen.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(Listen.Fd, 0) != 0) return false;
+    if (::bind(Listen.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return false;
+    if (::listen(Listen.Fd, 0) != 0) return false;  // room for the filler only
     Port = HostPort(Listen.Fd);
     Filler = THostFd(::socket(HostNet::AfInet, ::SOCK_STREAM | SOCK_CLOEXEC, 0));
     sa = HostLoopback(Port);

@@ -89,6 +89,41 @@ TEST_F(WinsockAsync, RefusedConnectPostsConnectWith10061Only) {
   EXPECT_EQ(Win.Notes[0].Error, static_cast<uint32_t>(WSAECONNREFUSED));
 }
 
+// Catches a select on the same socket settling the connect behind the notifier's back, which
+// then never learns that the socket connected and stops reporting data.
+TEST_F(WinsockAsync, SelectDoesNotHideTheConnectFromNotifications) {
+  Listener = HostBound(::SOCK_STREAM, Port);
+  ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_CONNECT | FD_READ), 0);
+  ASSERT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
+  ASSERT_TRUE(HostReady(static_cast<int>(S.S), POLLOUT, 2000)) << "connect never completed";
+  TFdSet wr;
+  FdSet(S, wr);
+  TTimeVal t{2, 0};
+  EXPECT_EQ(Select(nullptr, &wr, nullptr, &t), 1);
+  ASSERT_TRUE(Win.WaitFor(FD_CONNECT)) << Describe(Win.Notes);
+  Peer = AcceptWithin(Listener.Fd, 2000);
+  ASSERT_GE(Peer.Fd, 0);
+  PeerSends("x");
+  EXPECT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
+}
+
+// Catches a repeated connect (the Windows polling idiom) settling the connect behind the
+// notifier's back.
+TEST_F(WinsockAsync, RepeatedConnectDoesNotHideTheConnectFromNotifications) {
+  Listener = HostBound(::SOCK_STREAM, Port);
+  ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_CONNECT | FD_READ), 0);
+  ASSERT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
+  ASSERT_TRUE(HostReady(static_cast<int>(S.S), POLLOUT, 2000)) << "connect never completed";
+  EXPECT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
+  EXPECT_EQ(GetLastError(), WSAEISCONN);
+  ASSERT_TRUE(Win.WaitFor(FD_CONNECT)) << Describe(Win.Notes);
+  EXPECT_EQ(Win.Notes[0].Error, 0u);
+  Peer = AcceptWithin(Listener.Fd, 2000);
+  ASSERT_GE(Peer.Fd, 0);
+  PeerSends("x");
+  EXPECT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
+}
+
 // Catches AsyncSelect on a connected socket not reporting what already holds (Windows does).
 TEST_F(WinsockAsync, AsyncSelectReportsAnEstablishedConnection) {
   Connected();

@@ -156,7 +156,8 @@ TEST_F(WinsockGuard, SendToOutsideLoopbackFailsBeforeAnySystemCall) {
       SetLastError(0);
       Check(r, SendTo(u, "x", 1, 0, TSockAddrIn{InetAddr(to), 69}) == SOCKET_ERROR,
             std::string("SendTo ") + to + " succeeded");
-      Check(r, GetLastError() == WSAENETUNREACH, std::string("SendTo ") + to + ": error " + std::to_string(GetLastError()));
+      Check(r, GetLastError() == WSAENETUNREACH,
+            std::string("SendTo ") + to + ": error " + std::to_string(GetLastError()));
     }
     TSockAddrIn local;
     Check(r, GetSockName(u, local) == SOCKET_ERROR && GetLastError() == WSAEINVAL,
