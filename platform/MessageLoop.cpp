@@ -230,14 +230,18 @@ int RunTimers() {
 bool WaitMessage(int timeoutMs) {
   TLoopState& L = Loop();
   const uint64_t start = NowMs();
+  bool polled = false;
   for (;;) {
     int timerWait = RunTimers();
     if (MessageWaiting()) return true;
     int remaining = -1;
     if (timeoutMs >= 0) {
       uint64_t elapsed = NowMs() - start;
-      if (elapsed >= static_cast<uint64_t>(timeoutMs)) return false;
-      remaining = static_cast<int>(static_cast<uint64_t>(timeoutMs) - elapsed);
+      // Even with no time left, handles that are ready are serviced once: a pump that never
+      // blocks (WaitMessage(0)) must still see sockets and the display.
+      const bool due = elapsed >= static_cast<uint64_t>(timeoutMs);
+      if (due && polled) return false;
+      remaining = due ? 0 : static_cast<int>(static_cast<uint64_t>(timeoutMs) - elapsed);
     }
     int wait = remaining;
     if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
@@ -251,6 +255,7 @@ bool WaitMessage(int timeoutMs) {
     L.WaitItems.clear();
     for (TWatchRec* w : watches) L.WaitItems.push_back(TWaitItem{w->Fd, w->Events, 0});
     L.Waiter.Wait(L.WaitItems, wait);
+    polled = true;
     // Callbacks may add or remove watches: only those still registered are called.
     for (size_t i = 0; i < watches.size(); ++i) {
       uint16_t ready = L.WaitItems[i].ready;

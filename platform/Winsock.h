@@ -5,8 +5,11 @@
 //
 // Threads: every call may be made from any thread except AsyncSelect, whose notifications are
 // posted to the user-interface thread's queue and serviced while that thread waits
-// (WaitMessage). LastError is per thread. A socket is owned by whoever created it until
-// CloseSocket; closing it also ends its AsyncSelect registration.
+// (WaitMessage). Once a socket is under AsyncSelect, the calls that re-arm or end its
+// notifications (Recv, RecvFrom, Send, SendTo, Connect, CloseSocket, and the last Cleanup) are
+// made on that thread too. LastError is per thread. A socket is owned by whoever created it
+// until CloseSocket; closing it also ends its AsyncSelect registration, and the last Cleanup
+// closes every socket still open.
 //
 // Loopback guard: when switched on (every test executable does), a connect or send to an
 // address outside 127.0.0.0/8 fails with WSAENETUNREACH (10051) before any system call is
@@ -17,6 +20,26 @@
 #include <string>
 
 #include "Messages.h"
+
+// The host's C headers define some of the names below as macros (<string> alone brings
+// FD_SETSIZE; the socket headers bring AF_INET, SOL_SOCKET, SO_*, ...). Here the Windows values
+// take their place; a unit that needs the host's values includes HostSockets.h first.
+#undef AF_INET
+#undef SOL_SOCKET
+#undef SO_DEBUG
+#undef SO_REUSEADDR
+#undef SO_KEEPALIVE
+#undef SO_BROADCAST
+#undef SO_LINGER
+#undef SO_OOBINLINE
+#undef SO_SNDBUF
+#undef SO_RCVBUF
+#undef SO_ERROR
+#undef SO_TYPE
+#undef TCP_NODELAY
+#undef INADDR_ANY
+#undef INADDR_NONE
+#undef FD_SETSIZE
 
 namespace Winsock {
 
@@ -152,7 +175,18 @@ constexpr LPARAM WSAMakeSelectReply(uint32_t event, uint32_t error) {
 constexpr uint32_t WSAGetSelectEvent(LPARAM l) { return static_cast<uint32_t>(l) & 0xFFFF; }
 constexpr uint32_t WSAGetSelectError(LPARAM l) { return (static_cast<uint32_t>(l) >> 16) & 0xFFFF; }
 // Puts the socket in non-blocking mode and posts `msg` (wParam = the socket) to `hwnd` for each
-// requested event as it happens. events 0 cancels all notifications for the socket.
+// requested event as it happens. events 0 cancels all notifications for the socket (it stays
+// non-blocking; SetNonBlocking(s, false) fails with WSAEINVAL while notifications are on).
+// FD_CONNECT: once, when a connect completes (error 0 or why it failed, e.g. 10061).
+// FD_WRITE: after a successful connect (or at once for a datagram socket), then again only
+// after a send failed with WSAEWOULDBLOCK and sending became possible.
+// FD_READ: when there is something to receive; not again until the program receives (a receive
+// that leaves data queued brings another).
+// FD_CLOSE: once, when the peer closes (error 0, even with unread data still queued) or resets
+// the connection (WSAECONNRESET). FD_OOB and FD_ACCEPT are accepted but never posted: urgent
+// data is not watched and the layer offers no accept.
+// Messages already posted when the socket is closed or its notifications cancelled still
+// arrive; the receiver ignores what it no longer knows.
 int AsyncSelect(TSocket s, HWND hwnd, uint32_t msg, uint32_t events);
 
 // The loopback guard described above.

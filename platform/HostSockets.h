@@ -1,0 +1,50 @@
+// Internal: the host's socket headers, for the socket layer's own units and for tests that
+// build real peers with the host's calls. Not for the subsystems.
+//
+// The host defines several socket names as macros that Winsock.h declares with the Windows
+// values (SOL_SOCKET, SO_BROADCAST, AF_INET, ...). This header keeps the host's values under
+// HostNet:: and then removes the macros, so both sets can be used in one unit. Include it
+// before Winsock.h.
+#pragma once
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace HostNet {
+constexpr int AfInet = AF_INET;
+constexpr int SolSocket = SOL_SOCKET;
+constexpr int SoDebug = SO_DEBUG;
+constexpr int SoReuseAddr = SO_REUSEADDR;
+constexpr int SoKeepAlive = SO_KEEPALIVE;
+constexpr int SoBroadcast = SO_BROADCAST;
+constexpr int SoLinger = SO_LINGER;
+constexpr int SoOobInline = SO_OOBINLINE;
+constexpr int SoSndBuf = SO_SNDBUF;
+constexpr int SoRcvBuf = SO_RCVBUF;
+constexpr int SoError = SO_ERROR;
+constexpr int SoType = SO_TYPE;
+constexpr int TcpNoDelay = TCP_NODELAY;
+}  // namespace HostNet
+
+#undef AF_INET
+#undef SOL_SOCKET
+#undef SO_DEBUG
+#undef SO_REUSEADDR
+#undef SO_KEEPALIVE
+#undef SO_BROADCAST
+#undef SO_LINGER
+#undef SO_OOBINLINE
+#undef SO_SNDBUF
+#undef SO_RCVBUF
+#undef SO_ERROR
+#undef SO_TYPE
+#undef TCP_NODELAY
+#undef INADDR_ANY
+#undef INADDR_NONE
+#undef FD_SETSIZE

@@ -1,0 +1,70 @@
+// Internal: what the socket layer's units share (Winsock.cpp, WinsockSelect.cpp,
+// WinsockOptions.cpp, WinsockNames.cpp, WinsockAsync.cpp). Not for the subsystems.
+//
+// The socket table holds, per socket made by Socket(), what the host does not remember for us:
+// whether a non-blocking connect is under way, an error that the notifier took from the host
+// (so that the program's next call still reports it), and the AsyncSelect registration.
+// Any thread may use the table under its lock; an AsyncSelect registration is touched on the
+// user-interface thread only.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "LoopWatch.h"
+#include "Winsock.h"
+
+namespace Winsock::Detail {
+
+// Sets the last error and returns SOCKET_ERROR, so that failing paths read `return Fail(...)`.
+int Fail(int wsaError);
+int FailErrno(int posixErrno);
+// The host descriptor of `s` when the layer is started and `s` can name one; otherwise sets
+// the last error (10093 or 10038) and returns -1.
+int DescriptorOf(TSocket s);
+bool IsLoopbackAddress(uint32_t addrNetworkOrder);
+// fstat-based: false for closed descriptors and for files, pipes, ...
+bool IsSocketDescriptor(int fd);
+
+enum class TConnectPhase : uint8_t { cpNone, cpConnecting };
+
+// A socket's AsyncSelect registration (WinsockAsync.cpp). Each event is armed until its
+// notification is posted, and re-armed the way Windows re-arms it.
+struct TAsyncSelect {
+  HWND Wnd = 0;
+  uint32_t Msg = 0;
+  uint32_t Events = 0;
+  bool Connected = false;  // stream sockets: a connection is established
+  bool ReadArmed = false;
+  bool WriteArmed = false;
+  bool ConnectArmed = false;
+  bool CloseArmed = false;
+  bool Stalled = false;  // ready with nothing to report: not polled until the next call
+  TLoopHandle Watch;
+};
+
+struct TSocketState {
+  bool Datagram = false;
+  TConnectPhase Connect = TConnectPhase::cpNone;
+  int PendingError = 0;  // POSIX errno taken from the host by the notifier
+  std::unique_ptr<TAsyncSelect> Async;
+};
+
+struct TSocketTable {
+  std::mutex Lock;
+  std::unordered_map<int, TSocketState> Sockets;
+  // Caller holds Lock.
+  TSocketState* Find(int fd) {
+    auto it = Sockets.find(fd);
+    return it == Sockets.end() ? nullptr : &it->second;
+  }
+};
+TSocketTable& SocketTable();
+
+// Re-arming hooks called by the socket calls, with the table lock held (WinsockAsync.cpp).
+void AsyncRecvCalled(TSocketState& st);
+void AsyncSendBlocked(TSocketState& st);
+void AsyncConnectCalled(TSocketState& st, bool established);
+
+}  // namespace Winsock::Detail
