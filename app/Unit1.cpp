@@ -273,20 +273,20 @@ void TForm1::UiWizardInteriorPage1EnterPage(TObject*, TUiWizardCustomPage*) {
   RadioGroup2->Buttons(0)->SetChecked(false);
   RadioGroup3->SetItemIndex(-1);
   RadioGroup3->Buttons(0)->SetChecked(false);
-  Label6->Hide();
-  Label9->Show();
+  Label6->SetVisible(false);
+  Label9->SetVisible(true);
 }
 
 void TForm1::RadioGroup1Click(TObject*) {
   if (RadioGroup1->Buttons(0)->Checked()) {
     Edit1->SetText("10.1.1.1");
-    Edit1->Hide();
+    Edit1->SetVisible(false);
     RadioGroup2->SetItemIndex(-1);
     RadioGroup3->SetItemIndex(-1);
   }
   if (RadioGroup1->Buttons(1)->Checked()) {
     Edit1->SetText("10.1.1.2");
-    Edit1->Hide();
+    Edit1->SetVisible(false);
     RadioGroup2->SetItemIndex(-1);
     RadioGroup3->SetItemIndex(-1);
   }
@@ -297,7 +297,7 @@ void TForm1::RadioGroup2Click(TObject*) {
   RadioGroup1->SetItemIndex(-1);
   RadioGroup3->SetItemIndex(-1);
   Edit1->SetText("");
-  Edit1->Show();
+  Edit1->SetVisible(true);
   Edit1->SetFocus();
 }
 
@@ -306,15 +306,15 @@ void TForm1::RadioGroup3Click(TObject*) {
   RadioGroup1->SetItemIndex(-1);
   RadioGroup2->SetItemIndex(-1);
   Edit1->SetText("192.168.1.1");
-  Edit1->Hide();
+  Edit1->SetVisible(false);
 }
 
 // ---- modem detection ----
 
 void TForm1::UiWizardInteriorPage1NextButtonClick(TObject*, bool&) {
   if (RecoveryMode()) return;
-  Label9->Hide();
-  Label6->Show();
+  Label9->SetVisible(false);
+  Label6->SetVisible(true);
   // Leaving the page runs the probe; the button's own step then moves on from the page after.
   UiWizard1->SelectNextPage();
 }
@@ -324,11 +324,11 @@ void TForm1::UiWizardInteriorPage1ExitPage(TObject*, TUiWizardCustomPage*) {
 }
 
 void TForm1::UiWizardInteriorPage4BackButtonClick(TObject*, bool&) {
-  Label11->Hide();
-  Label12->Hide();
+  Label11->SetVisible(false);
+  Label12->SetVisible(false);
   UiWizardInteriorPage4->SetVisibleButtons({bkBack, bkNext, bkCancel});
-  Label9->Show();
-  Label6->Hide();
+  Label9->SetVisible(true);
+  Label6->SetVisible(false);
   RadioGroup3->Buttons(0)->SetChecked(true);
   UiWizard1->Pages().Items(2)->Show();
 }

@@ -15,7 +15,7 @@
 // Catches a title that keeps the directory or extension, or changes the first letter's case.
 TEST(Application, TitleFromProgramFileName) {
   EXPECT_EQ(TApplication::TitleFromFileName("/opt/wizard/PROJECT1.EXE"), "Project1");
-  EXPECT_EQ(TApplication::TitleFromFileName("C:\\Tools\\upgrade.wizard.exe"), "Upgrade");
+  EXPECT_EQ(TApplication::TitleFromFileName("C:\\Tools\\upgrade.wizard.exe"), "upgrade");
   EXPECT_EQ(TApplication::TitleFromFileName("project1"), "project1");
   EXPECT_EQ(TApplication::TitleFromFileName("/bin/Xy"), "Xy");
   EXPECT_EQ(TApplication::TitleFromFileName(""), "");

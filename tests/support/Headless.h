@@ -45,8 +45,12 @@ inline bool PumpUntil(const std::function<bool()>& cond, uint32_t timeoutMs = 50
 inline void DropQuit() {
   TMsg m;
   std::vector<TMsg> keep;
-  while (PeekMessage(m))
-    if (m.message != WM_QUIT) keep.push_back(m);
+  while (PeekMessage(m)) {
+    if (m.message == WM_PAINT)
+      DispatchMessage(m);  // a paint request stays until it is served
+    else if (m.message != WM_QUIT)
+      keep.push_back(m);
+  }
   for (auto& k : keep) PostMessage(k.hwnd, k.message, k.wParam, k.lParam);
 }
 
