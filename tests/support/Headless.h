@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/Display.h"
 #include "platform/Form.h"
+#include "platform/LoopWatch.h"
 #include "platform/Messages.h"
 
 inline void EnsureHeadlessApplication() {
