@@ -1,0 +1,162 @@
+// The whole program in a real X11 window under Xvfb: it opens centred on the welcome page with
+// only Next and Cancel, a real click on Next moves to the connection page, and the title-bar
+// close ends it with exit code 0 without starting "restart.exe". Skipped without DISPLAY.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+const char* kTitle = "Pelko Norvane Firmware Upgrade Software";
+
+Window FindByName(Display* d, Window w, const std::string& name) {
+  char* n = nullptr;
+  if (XFetchName(d, w, &n) && n) {
+    bool match = name == n;
+    XFree(n);
+    if (match) return w;
+  }
+  Window root, parent, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(d, w, &root, &parent, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned i = 0; i < count && !found; ++i) found = FindByName(d, children[i], name);
+  if (children) XFree(children);
+  return found;
+}
+
+class ProgramX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) GTEST_SKIP() << "no DISPLAY: run under Xvfb";
+    D = XOpenDisplay(nullptr);
+    if (!D) GTEST_SKIP() << "cannot open DISPLAY " << display;
+    char tmpl[] = "/tmp/wizard-e2e-XXXXXX";
+    Dir = mkdtemp(tmpl);
+    // A restart program that records that it ran.
+    std::ofstream s(Dir + "/restart.exe");
+    s << "#!/bin/sh\ntouch '" << Dir << "/restart-ran'\n";
+    s.close();
+    chmod((Dir + "/restart.exe").c_str(), 0755);
+  }
+  void TearDown() override {
+    if (Pid > 0) {
+      kill(Pid, SIGKILL);
+      waitpid(Pid, nullptr, 0);
+    }
+    if (D) XCloseDisplay(D);
+    if (!Dir.empty()) std::system(("rm -rf '" + Dir + "'").c_str());
+  }
+  void Start() {
+    std::string program = PROGRAM_PATH;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addchdir_np(&fa, Dir.c_str());
+    char* argv[] = {program.data(), nullptr};
+    ASSERT_EQ(posix_spawn(&Pid, program.c_str(), &fa, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!Win && std::chrono::steady_clock::now() < deadline) {
+      Win = FindByName(D, DefaultRootWindow(D), kTitle);
+      if (!Win) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_NE(Win, 0u) << "the window did not appear";
+    // Wait until it is mapped and painted.
+    XWindowAttributes a{};
+    while (std::chrono::steady_clock::now() < deadline) {
+      XGetWindowAttributes(D, Win, &a);
+      if (a.map_state == IsViewable && Pixel(80, 300) == Rgb(10, 36, 106)) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  static unsigned long Rgb(int r, int g, int b) { return (unsigned long)((r << 16) | (g << 8) | b); }
+  unsigned long Pixel(int x, int y) {
+    XImage* img = XGetImage(D, Win, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!img) return 0xFFFFFFFF;
+    unsigned long p = XGetPixel(img, 0, 0) & 0xFFFFFF;
+    XDestroyImage(img);
+    return p;
+  }
+  bool WaitPixel(int x, int y, unsigned long want, int ms = 5000) {
+    for (int i = 0; i < ms / 50; ++i) {
+      if (Pixel(x, y) == want) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  int WaitExit(int ms = 10000) {
+    for (int i = 0; i < ms / 20; ++i) {
+      int status = 0;
+      pid_t r = waitpid(Pid, &status, WNOHANG);
+      if (r == Pid) {
+        Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+  void CloseByTitleBar() {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = Win;
+    e.xclient.message_type = XInternAtom(D, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(D, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(D, Win, False, NoEventMask, &e);
+    XFlush(D);
+  }
+  Display* D = nullptr;
+  Window Win = 0;
+  pid_t Pid = -1;
+  std::string Dir;
+};
+
+}  // namespace
+
+// Catches a window of the wrong size or title, a start on another page, extra buttons, or a
+// title-bar close that does not end the program cleanly.
+TEST_F(ProgramX11, OpensOnWelcomePageAndClosesByTitleBar) {
+  Start();
+  Window root;
+  int x, y;
+  unsigned w, h, border, depth;
+  XGetGeometry(D, Win, &root, &x, &y, &w, &h, &border, &depth);
+  EXPECT_EQ(w, 534u);
+  EXPECT_EQ(h, 570u);
+  EXPECT_EQ(Pixel(80, 300), Rgb(10, 36, 106)) << "the welcome page's strip";
+  EXPECT_EQ(Pixel(300, 545), Rgb(212, 208, 200)) << "no Back button on the welcome page";
+  EXPECT_EQ(Pixel(451, 538), Rgb(255, 255, 255)) << "Cancel's raised edge";
+  EXPECT_EQ(Pixel(367, 539), Rgb(255, 255, 255)) << "Next's raised edge inside its default frame";
+  CloseByTitleBar();
+  EXPECT_EQ(WaitExit(), 0);
+  struct stat st {};
+  EXPECT_NE(stat((Dir + "/restart-ran").c_str(), &st), 0) << "closing must not start restart.exe";
+}
+
+// Catches a real mouse click that does not reach the Next button's handler.
+TEST_F(ProgramX11, RealClickOnNextOpensConnectionPage) {
+  Start();
+  std::string cmd = "xdotool mousemove --window " + std::to_string(Win) + " 400 550 click 1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_TRUE(WaitPixel(100, 68, Rgb(128, 128, 128))) << "the connection page's header divider";
+  cmd = "xdotool key --window " + std::to_string(Win) + " Escape";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(WaitExit(), 0) << "Escape clicks Cancel, which ends the program";
+}
