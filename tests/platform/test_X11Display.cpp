@@ -149,7 +149,10 @@ class X11DisplayTest : public ::testing::Test {
   void SetUp() override {
     const char* d = std::getenv("DISPLAY");
     if (!d || !*d) GTEST_SKIP() << "DISPLAY is not set: no X server to test the X11 backend against";
-    FDisplay = CreateX11Display();
+    // An X server started without -noreset resets when its last client leaves, and refuses
+    // connections for a moment meanwhile: retry for up to 3 s rather than skip.
+    uint32_t start = GetTickCount();
+    while (!(FDisplay = CreateX11Display()) && GetTickCount() - start < 3000) poll(nullptr, 0, 20);
     if (!FDisplay) GTEST_SKIP() << "cannot open the X display " << d;
     FProbe = XOpenDisplay(nullptr);
     ASSERT_NE(FProbe, nullptr) << "the test's own connection to " << d << " failed";
