@@ -225,9 +225,31 @@ class X11DisplayTest : public ::testing::Test {
 
   TNativeWindow& MakeWindow(int w, int h, const std::string& title) {
     FWindow = FDisplay->CreateNativeWindow(FHwnd, w, h, title);
+    XSync(Backend(), False);
+    // Map and configure notifications wake the waits below.
+    XSelectInput(FProbe, Id(), StructureNotifyMask);
     return *FWindow;
   }
   Window Id() { return X11::WindowOf(*FWindow); }
+
+  // A window manager maps and resizes top-level windows itself, some time after the request;
+  // without one the server does it at once.
+  bool WaitUntil(const std::function<bool()>& done) {
+    Settle();
+    return PumpUntil(done);
+  }
+  bool WaitMapState(int state) {
+    return WaitUntil([&] {
+      XWindowAttributes a{};
+      return XGetWindowAttributes(FProbe, Id(), &a) && a.map_state == state;
+    });
+  }
+  bool ShowAndWait(bool centre) {
+    FWindow->Show(centre);
+    bool shown = WaitMapState(IsViewable);
+    Settle();  // the first Expose
+    return shown;
+  }
 
   std::vector<TMsg> Messages(uint32_t msg) const {
     std::vector<TMsg> out;
@@ -412,7 +434,7 @@ TEST_F(X11DisplayTest, WindowHasTheRequestedClientSizeTitleAndSizeHints) {
 
   FWindow->SetTitle("Step 2");
   FWindow->SetClientSize(400, 300);
-  Settle();
+  WaitUntil([&] { return XGetGeometry(FProbe, Id(), &root, &x, &y, &w, &h, &border, &depth) && w == 400; });
   ASSERT_TRUE(XGetGeometry(FProbe, Id(), &root, &x, &y, &w, &h, &border, &depth));
   EXPECT_EQ(w, 400u);
   EXPECT_EQ(h, 300u);
@@ -429,11 +451,7 @@ TEST_F(X11DisplayTest, FirstShowCentresOnTheScreen) {
   EXPECT_EQ(screen.cx, DisplayWidth(FProbe, DefaultScreen(FProbe)));
   EXPECT_EQ(screen.cy, DisplayHeight(FProbe, DefaultScreen(FProbe)));
   MakeWindow(300, 200, "centred");
-  FWindow->Show(true);
-  Settle();
-  XWindowAttributes a{};
-  ASSERT_TRUE(XGetWindowAttributes(FProbe, Id(), &a));
-  EXPECT_EQ(a.map_state, IsViewable);
+  ASSERT_TRUE(ShowAndWait(true)) << "window not on screen within 5 s";
   int rx = 0, ry = 0;
   Window child;
   XTranslateCoordinates(FProbe, Id(), DefaultRootWindow(FProbe), 0, 0, &rx, &ry, &child);
@@ -449,19 +467,10 @@ TEST_F(X11DisplayTest, FirstShowCentresOnTheScreen) {
 // Catches Hide leaving the window on screen, or a hidden window that cannot come back.
 TEST_F(X11DisplayTest, HideWithdrawsAndShowMapsAgain) {
   MakeWindow(120, 80, "hide and show");
-  FWindow->Show(false);
-  Settle();
-  XWindowAttributes a{};
-  ASSERT_TRUE(XGetWindowAttributes(FProbe, Id(), &a));
-  EXPECT_EQ(a.map_state, IsViewable);
+  EXPECT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   FWindow->Hide();
-  Settle();
-  ASSERT_TRUE(XGetWindowAttributes(FProbe, Id(), &a));
-  EXPECT_EQ(a.map_state, IsUnmapped);
-  FWindow->Show(false);
-  Settle();
-  ASSERT_TRUE(XGetWindowAttributes(FProbe, Id(), &a));
-  EXPECT_EQ(a.map_state, IsViewable);
+  EXPECT_TRUE(WaitMapState(IsUnmapped)) << "hidden window still mapped after 5 s";
+  EXPECT_TRUE(ShowAndWait(false)) << "window not back on screen within 5 s";
 }
 
 // Catches an icon sent with the wrong layout (Xlib's long-sized items), channels swapped, or
@@ -518,7 +527,7 @@ TEST_F(X11DisplayTest, WindowOutlivingItsDisplayIsHarmless) {
 TEST_F(X11DisplayTest, PresentedPixelsArriveOnTheServer) {
   const int w = 369, h = 33;
   MakeWindow(w, h, "present");
-  FWindow->Show(false);
+  ASSERT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   TSurface s = Pattern(w, h, 0);
   FWindow->Present(s, Rect(0, 0, w, h));
   Settle();
@@ -540,7 +549,7 @@ TEST_F(X11DisplayTest, PresentedPixelsArriveOnTheServer) {
 // for Xlib to buffer, and the backend's connection is neither synced nor pumped here.
 TEST_F(X11DisplayTest, PresentLeavesAtOnceWithoutTheLoop) {
   MakeWindow(64, 48, "flush");
-  FWindow->Show(false);
+  ASSERT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   TSurface s = Pattern(64, 48, 5);
   FWindow->Present(s, Rect(0, 0, 64, 48));
   Settle();
@@ -560,7 +569,7 @@ TEST_F(X11DisplayTest, PresentLeavesAtOnceWithoutTheLoop) {
 // Catches a rectangle reaching past the surface being read out of bounds (ASan) or drawn.
 TEST_F(X11DisplayTest, PresentClipsToTheSurface) {
   MakeWindow(64, 48, "clip");
-  FWindow->Show(false);
+  ASSERT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   TSurface s = Pattern(64, 48, 3);
   FWindow->Present(s, Rect(-10, -10, 500, 500));
   Settle();
@@ -570,7 +579,7 @@ TEST_F(X11DisplayTest, PresentClipsToTheSurface) {
 // Catches Expose being ignored: a window covered and uncovered must show the form again.
 TEST_F(X11DisplayTest, ExposeRepaintsFromTheLastPresentedSurface) {
   MakeWindow(64, 48, "expose");
-  FWindow->Show(false);
+  ASSERT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   TSurface s = Pattern(64, 48, 7);
   FWindow->Present(s, Rect(0, 0, 64, 48));
   Settle();
@@ -589,10 +598,7 @@ TEST_F(X11DisplayTest, ExposeRepaintsFromTheLastPresentedSurface) {
 // Catches an exposed window that was never painted showing garbage instead of the face colour.
 TEST_F(X11DisplayTest, ExposeBeforeAnyPaintShowsTheFaceColour) {
   MakeWindow(50, 30, "unpainted");
-  FWindow->Show(false);
-  XSync(FProbe, False);
-  Settle();
-  Settle();
+  ASSERT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   EXPECT_EQ(ServerPixel(0, 0), ColorToPixel(clBtnFace) & 0xFFFFFF);
   EXPECT_EQ(ServerPixel(49, 29), ColorToPixel(clBtnFace) & 0xFFFFFF);
 }
@@ -604,8 +610,7 @@ TEST_F(X11DisplayTest, ExposeBeforeAnyPaintShowsTheFaceColour) {
 TEST_F(X11DisplayTest, RealClickPostsButtonMessagesAtClientCoordinates) {
   if (!HaveProgram("xdotool")) GTEST_SKIP() << "xdotool is not installed";
   MakeWindow(200, 100, "click");
-  FWindow->Show(true);
-  Settle();
+  ASSERT_TRUE(ShowAndWait(true)) << "window not on screen within 5 s";
   std::string id = std::to_string(Id());
   ASSERT_EQ(RunTool("xdotool mousemove --window " + id + " 37 21 click 1"), 0) << "xdotool failed";
   ASSERT_TRUE(PumpUntil([&] { return Has(WM_LBUTTONUP); })) << "no WM_LBUTTONUP within 5 s";
@@ -630,8 +635,7 @@ TEST_F(X11DisplayTest, RealClickPostsButtonMessagesAtClientCoordinates) {
 TEST_F(X11DisplayTest, DragPostsMovesWithTheLeftButtonFlag) {
   if (!HaveProgram("xdotool")) GTEST_SKIP() << "xdotool is not installed";
   MakeWindow(200, 100, "drag");
-  FWindow->Show(true);
-  Settle();
+  ASSERT_TRUE(ShowAndWait(true)) << "window not on screen within 5 s";
   std::string id = std::to_string(Id());
   ASSERT_EQ(RunTool("xdotool mousemove --window " + id + " 10 10 mousedown 1 mousemove --window " + id +
                 " 60 40 mouseup 1"),
@@ -689,8 +693,7 @@ TEST_F(X11DisplayTest, RealKeysPostVirtualKeysAndCharacters) {
   TSpareKeys spare(FProbe, {XK_eacute, XK_EuroSign});
   ASSERT_EQ(spare.Count(), 2u) << "no unused keycodes for the test's keysyms";
   MakeWindow(200, 100, "keys");
-  FWindow->Show(true);
-  Settle();
+  ASSERT_TRUE(ShowAndWait(true)) << "window not on screen within 5 s";
   std::string id = std::to_string(Id());
   struct {
     const char* keys;
@@ -736,8 +739,7 @@ TEST_F(X11DisplayTest, RealKeysPostVirtualKeysAndCharacters) {
 // Catches the title-bar close being ignored or killing the program instead of posting WM_CLOSE.
 TEST_F(X11DisplayTest, WindowManagerCloseRequestPostsWmClose) {
   MakeWindow(100, 100, "close me");
-  FWindow->Show(false);
-  Settle();
+  ASSERT_TRUE(ShowAndWait(false)) << "window not on screen within 5 s";
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = Id();
