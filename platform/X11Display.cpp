@@ -4,8 +4,9 @@
 // before each blocking wait (any Xlib call may leave events in Xlib's queue that the socket no
 // longer signals).
 //
-// Sections: errors and connection loss; the connections of the process; windows; the display
-// and its events; opening.
+// Sections: errors and connection loss; windows and the display (declarations); the
+// connections of the process and waiting across them; windows; the display and its events;
+// opening; for the tests.
 #include <fcntl.h>
 #include <poll.h>
 #include <time.h>
@@ -64,7 +65,7 @@ void InstallErrorHandlers() {
   });
 }
 
-// ---- windows ----
+// ---- windows and the display (declarations) ----
 
 enum TAtomIndex {
   aWmProtocols, aWmDeleteWindow, aNetWmPing, aNetWmName, aNetWmIconName, aNetWmIcon, aUtf8String,
@@ -107,8 +108,6 @@ class TX11Window final : public TNativeWindow {
   // The surface last presented, to answer Expose from; it lives as long as the form.
   const TSurface* FLastSurface = nullptr;
 };
-
-// ---- the display and its events ----
 
 class TX11Display final : public TDisplay {
  public:
@@ -159,7 +158,7 @@ class TX11Display final : public TDisplay {
   TLoopHandle FIdle;
 };
 
-// ---- the connections of the process ----
+// ---- the connections of the process and waiting across them ----
 
 std::vector<TX11Display*>& Connections() {
   static std::vector<TX11Display*> all;
@@ -620,6 +619,8 @@ std::unique_ptr<TDisplay> CreateX11Display() {
   }
   return std::make_unique<TX11Display>(dpy);
 }
+
+// ---- for the tests ----
 
 XDisplay* X11::ConnectionOf(TDisplay& display) {
   auto* d = dynamic_cast<TX11Display*>(&display);
