@@ -30,12 +30,13 @@ win=$(xdotool search --sync --name 'Pelko Norvane Firmware Upgrade Software' | h
 shot() { sleep 0.3; xwd -root -silent | /usr/bin/convert xwd:- "$out/$1.png"; echo "  $out/$1.png"; }
 echo "Screenshots:"
 shot 1-welcome
-xdotool key --window "$win" alt+n          # Next: the connection page
+xdotool windowfocus --sync "$win"          # no window manager here: give the window the keys
+xdotool key alt+n                           # Next: the connection page
 shot 2-connection
-xdotool key --window "$win" Down            # the first radio group's next item...
-xdotool key --window "$win" Up              # ...and back: Ethernet is chosen
+xdotool key Down            # the first radio group's next item...
+xdotool key Up              # ...and back: Ethernet is chosen
 shot 3-ethernet-chosen
-xdotool key --window "$win" Escape          # Cancel ends the program
+xdotool key Escape          # Cancel ends the program
 rc=0
 wait "$pid" || rc=$?
 echo "The wizard ended with exit code $rc."

@@ -1,10 +1,11 @@
 // The whole program in a real X11 window under Xvfb: it opens centred on the welcome page with
 // only Next and Cancel, a real click on Next moves to the connection page, and the title-bar
 // close ends it with exit code 0 without starting "restart.exe". Skipped without DISPLAY.
+#include <gtest/gtest.h>
+// After the test framework: the X headers define macros (None, Bool, Status) it also uses.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -156,7 +157,8 @@ TEST_F(ProgramX11, RealClickOnNextOpensConnectionPage) {
   std::string cmd = "xdotool mousemove --window " + std::to_string(Win) + " 400 550 click 1";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_TRUE(WaitPixel(100, 68, Rgb(128, 128, 128))) << "the connection page's header divider";
-  cmd = "xdotool key --window " + std::to_string(Win) + " Escape";
+  // Keys go to the focused window; without a window manager the test gives it the focus.
+  cmd = "xdotool windowfocus --sync " + std::to_string(Win) + " key Escape";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(WaitExit(), 0) << "Escape clicks Cancel, which ends the program";
 }
