@@ -161,8 +161,9 @@ class TX11Display final : public TDisplay {
 // ---- the connections of the process and waiting across them ----
 
 std::vector<TX11Display*>& Connections() {
-  static std::vector<TX11Display*> all;
-  return all;
+  // Never destroyed: a display held in a static may be destroyed after this list at exit.
+  static auto* all = new std::vector<TX11Display*>();
+  return *all;
 }
 
 TX11Display* FindConnection(XDisplay* dpy) {
