@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/Graphics.h"
+
 extern char** environ;
 
 namespace {
@@ -145,6 +147,15 @@ TEST_F(ProgramX11, OpensOnWelcomePageAndClosesByTitleBar) {
   EXPECT_EQ(Pixel(300, 545), Rgb(212, 208, 200)) << "no Back button on the welcome page";
   EXPECT_EQ(Pixel(451, 538), Rgb(255, 255, 255)) << "Cancel's raised edge";
   EXPECT_EQ(Pixel(367, 539), Rgb(255, 255, 255)) << "Next's raised edge inside its default frame";
+  // What the X server shows, kept as a PNG in the build tree.
+  XImage* img = XGetImage(D, Win, 0, 0, w, h, AllPlanes, ZPixmap);
+  ASSERT_NE(img, nullptr);
+  TSurface shot(static_cast<int32_t>(w), static_cast<int32_t>(h));
+  for (unsigned yy = 0; yy < h; ++yy)
+    for (unsigned xx = 0; xx < w; ++xx) shot.Row(static_cast<int32_t>(yy))[xx] = XGetPixel(img, xx, yy) & 0xFFFFFF;
+  XDestroyImage(img);
+  mkdir(SCREENSHOT_DIR, 0755);
+  shot.SavePng(std::string(SCREENSHOT_DIR) + "/x11-welcome.png");
   CloseByTitleBar();
   EXPECT_EQ(WaitExit(), 0);
   struct stat st {};
