@@ -451,6 +451,7 @@ void DrawEdge3D(TCanvas& canvas, const TRect& r, TEdgeStyle style) {
   TRect inner = InflateRect(r, -1, -1);
   switch (style) {
     case esRaised:
+    case esButtonUp:
       ring(r, clBtnHighlight, cl3DDkShadow);
       ring(inner, clBtnFace, clBtnShadow);
       break;
@@ -461,10 +462,6 @@ void DrawEdge3D(TCanvas& canvas, const TRect& r, TEdgeStyle style) {
     case esEtched:
       ring(r, clBtnShadow, clBtnHighlight);
       ring(inner, clBtnHighlight, clBtnShadow);
-      break;
-    case esButtonUp:
-      ring(r, clBtnHighlight, cl3DDkShadow);
-      ring(inner, clBtnFace, clBtnShadow);
       break;
     case esButtonDown:
       ring(r, cl3DDkShadow, clBtnHighlight);

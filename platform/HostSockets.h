@@ -32,19 +32,5 @@ constexpr int SoType = SO_TYPE;
 constexpr int TcpNoDelay = TCP_NODELAY;
 }  // namespace HostNet
 
-#undef AF_INET
-#undef SOL_SOCKET
-#undef SO_DEBUG
-#undef SO_REUSEADDR
-#undef SO_KEEPALIVE
-#undef SO_BROADCAST
-#undef SO_LINGER
-#undef SO_OOBINLINE
-#undef SO_SNDBUF
-#undef SO_RCVBUF
-#undef SO_ERROR
-#undef SO_TYPE
-#undef TCP_NODELAY
-#undef INADDR_ANY
-#undef INADDR_NONE
-#undef FD_SETSIZE
+// Winsock.h removes the host macros whose names it declares with the Windows values.
+#include "Winsock.h"
