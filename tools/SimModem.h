@@ -1,0 +1,82 @@
+// A simulated modem on a loopback address, for the end-to-end tests and the demo: a telnet
+// console that negotiates a few options the way an embedded device does and then greets, and
+// a TFTP write receiver that stores what it is sent. Both run on threads of their own, so the
+// program under test may block its own thread (a plain sleep, a synchronous transfer) while
+// the modem answers.
+//
+// Threads: configure before Start; read the results (files, counters) after the program's
+// call returned. Every socket is bound to the given 127.0.0.0/8 address only.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct sockaddr_in;
+
+namespace SimModem {
+
+// What the telnet console sends after its option negotiation, as separate writes; an entry
+// that begins with "\xFF" is sent as it is (a telnet command between data runs).
+struct TGreeting {
+  std::vector<std::string> Chunks;
+  uint32_t PauseMs = 50;  // between chunks
+};
+
+TGreeting OldFirmware();      // the expected modem on an older firmware
+TGreeting TargetFirmware();   // the expected modem already on the target version
+TGreeting ForeignModem();     // another device
+TGreeting Silent();           // accepts the connection, sends nothing
+
+enum class TTftpMode { Receive, Silent, Error };
+
+class TModem {
+ public:
+  TModem() = default;
+  ~TModem();
+  TModem(const TModem&) = delete;
+  TModem& operator=(const TModem&) = delete;
+
+  TGreeting Greeting = OldFirmware();
+  TTftpMode TftpMode = TTftpMode::Receive;
+  uint16_t ErrorCode = 2;
+  std::string ErrorText = "Access violation";
+  bool TelnetEnabled = true;
+
+  // Listens on address:telnetPort (TCP) and address:tftpPort (UDP); received files go to dir.
+  // Returns false, with the reason in Failure(), when a socket cannot be bound.
+  bool Start(const std::string& address, uint16_t telnetPort, uint16_t tftpPort, const std::string& dir);
+  void Stop();
+  const std::string& Failure() const { return FFailure; }
+
+  int TelnetConnections() const { return FTelnetConnections.load(); }
+  int TftpRequests() const { return FTftpRequests.load(); }
+  int TftpFilesStored() const { return FFilesStored.load(); }
+  // The name and size of the last file stored.
+  std::string LastFileName() const;
+  uint16_t LastBlockSize() const { return FLastBlockSize.load(); }
+
+ private:
+  void TelnetLoop();
+  void TftpLoop();
+  void ServeTelnet(int fd);
+  void ServeWrite(const std::string& request, const ::sockaddr_in& client);
+
+  std::string FDir;
+  int FTelnetFd = -1;
+  int FTftpFd = -1;
+  int FStopPipe[2] = {-1, -1};
+  std::thread FTelnetThread;
+  std::thread FTftpThread;
+  std::atomic<int> FTelnetConnections{0};
+  std::atomic<int> FTftpRequests{0};
+  std::atomic<int> FFilesStored{0};
+  std::atomic<uint16_t> FLastBlockSize{0};
+  mutable std::mutex FLock;
+  std::string FLastFile;
+  std::string FFailure;
+};
+
+}  // namespace SimModem
