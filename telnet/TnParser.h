@@ -53,9 +53,10 @@ class TTnParser {
  private:
   template <class THooks>
   int Verb(uint8_t option, THooks& hooks);
-  // Inside a sub-negotiation: consumes bytes up to and including SE; returns the new position.
+  // Inside a sub-negotiation (state s): consumes bytes up to and including SE; returns the new
+  // position.
   template <class THooks>
-  size_t SubNegotiation(uint8_t* p, size_t i, size_t n, THooks& hooks);
+  size_t SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks);
 
   size_t FState = 0;
   bool FTransparent = false;
@@ -68,36 +69,45 @@ int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
     FState = 0;
     return n ? hooks.Data(p, n) : 0;
   }
+  // The state lives in a local while the block is parsed (a hook's byte stores could alias the
+  // member and force it through memory) and is written back before every return.
+  size_t s = FState;
   size_t i = 0;
+  int r = 0;
   while (i < n) {
-    switch (FState) {
+    switch (s) {
       case 0: {
         if (p[i] == tcIAC) {
+          // A doubled IAC inside the block is the common worst case: take it in one step.
+          if (i + 1 < n && p[i + 1] == tcIAC) {
+            do {
+              i += 2;
+              if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
+            } while (i + 1 < n && p[i] == tcIAC && p[i + 1] == tcIAC);
+            break;
+          }
           FSub[0] = tcIAC;
-          FState = 1;
+          s = 1;
           ++i;
           break;
         }
         const size_t start = i;
         const void* hit = std::memchr(p + i, tcIAC, n - i);
         i = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
-        if (int r = hooks.Data(p + start, i - start)) return r;
+        if ((r = hooks.Data(p + start, i - start)) != 0) goto stop;
         break;
       }
       case 1: {
-        const uint8_t b = p[i];
+        const uint8_t b = p[i++];
         if (b < tcSB) {
-          FState = 0;
-          ++i;
-          if (int r = hooks.Command(b)) return r;
+          s = 0;
+          if ((r = hooks.Command(b)) != 0) goto stop;
         } else if (b == tcIAC) {
-          FState = 0;
-          ++i;
-          if (int r = hooks.Data(p + i - 1, 1)) return r;
+          s = 0;
+          if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
         } else {
           FSub[1] = b;
-          FState = 2;
-          ++i;
+          s = 2;
         }
         break;
       }
@@ -105,19 +115,21 @@ int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
         const uint8_t b = p[i++];
         if (FSub[1] == tcSB) {
           FSub[2] = b;
-          FState = 3;
+          s = 3;
         } else {
-          FState = 0;
-          if (int r = Verb(b, hooks)) return r;
+          s = 0;
+          if ((r = Verb(b, hooks)) != 0) goto stop;
         }
         break;
       }
       default:
-        i = SubNegotiation(p, i, n, hooks);
+        i = SubNegotiation(p, i, n, s, hooks);
         break;
     }
   }
-  return 0;
+stop:
+  FState = s;
+  return r;
 }
 
 template <class THooks>
@@ -131,19 +143,20 @@ int TTnParser::Verb(uint8_t option, THooks& hooks) {
 }
 
 template <class THooks>
-size_t TTnParser::SubNegotiation(uint8_t* p, size_t i, size_t n, THooks& hooks) {
+size_t TTnParser::SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks) {
   const void* hit = std::memchr(p + i, tcSE, n - i);
   const size_t end = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
-  size_t take = end - i;
-  const size_t room = SubBufferSize - FState;
+  const size_t take = end - i;
+  const size_t room = SubBufferSize - s;
   const size_t fits = take < room ? take : room;
-  std::memcpy(FSub + FState, p + i, fits);
-  FState += fits;
+  std::memcpy(FSub + s, p + i, fits);
+  s += fits;
   // Each byte that does not fit is reported and dropped; what is held stays for SE.
   for (size_t k = fits; k < take; ++k) hooks.Error(TnSubOptionTooLong, TnSubOptionTooLongText);
   if (!hit) return n;
-  const size_t len = FState;
-  FState = 0;
+  const size_t len = s;
+  s = 0;
+  FState = 0;  // the hook may look; the block goes on either way
   hooks.SubOption(FSub, len);
   return end + 1;
 }

@@ -324,7 +324,9 @@ TEST_F(TnEngineScripted, SendsGoOutFramed) {
 TEST_F(TnEngineScripted, DisconnectInsideDataEventIsFinishedByTheReceiveLoop) {
   Start({"send:61fffd0162", "hold"});
   E.OnEvent = [&](const TEvent& e) {
-    if (e.Id == tnevDataIn) EXPECT_EQ(E.Disconnect(), 0);
+    if (e.Id == tnevDataIn) {
+      EXPECT_EQ(E.Disconnect(), 0);
+    }
   };
   ASSERT_EQ(E.Connect("127.0.0.1"), 0);
   ASSERT_TRUE(E.PumpUntil([&] { return E.Has(tnevDisconnected); })) << Join(E.Shown());
