@@ -10,6 +10,17 @@ TTnTelnet::TTnTelnet(TComponent* AOwner) : TTnCore(AOwner) {
   const TTnEngineEntryPoints& e = TnEngineEntryPoints();
   if (e.Create) FHandle = e.Create(&TTnTelnet::EventProc, this, nullptr);
   if (!FHandle) RaiseError(-1, CreateFailedText);
+  try {
+    WriteDefaults();
+  } catch (...) {
+    // A failure outside the Exception family ends construction: the engine must not outlive it.
+    if (TnEngineEntryPoints().Destroy) TnEngineEntryPoints().Destroy(FHandle);
+    FHandle = nullptr;
+    throw;
+  }
+}
+
+void TTnTelnet::WriteDefaults() {
   // Each default in its own guard: one refused write must not keep the others from the engine.
   auto guarded = [](auto write) {
     try {

@@ -103,6 +103,7 @@ class TTnTelnet : public TTnCore {
  private:
   static int EventProc(void* userData, int eventId, int argc, const intptr_t* argv, const int* argl);
   void DispatchEvent(int eventId, int argc, const intptr_t* argv, const int* argl);
+  void WriteDefaults();
 
   std::string GetText(int id) const;
   intptr_t GetValue(int id) const;

@@ -374,7 +374,7 @@ TEST_F(TnEngineScripted, BlockingSendTimesOutOnAPeerThatDoesNotRead) {
   ASSERT_EQ(E.Config("OutBufferSize=4096"), 0);
   ASSERT_EQ(E.Connect("127.0.0.1"), 0);
   E.Set(tnpTimeout, 1);
-  const std::string big(8 << 20, 'z');
+  const std::string big(32 << 20, 'z');  // more than the socket buffers of both ends hold
   EXPECT_EQ(E.Send(big), 301);
   EXPECT_EQ(E.LastError(), "Timeout.");
   E.Set(tnpTimeout, 0);

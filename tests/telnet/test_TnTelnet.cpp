@@ -140,6 +140,29 @@ TEST_F(TnTelnetComponent, HandlerExceptionIsRaisedWhenTheCallReturns) {
   EXPECT_NO_THROW(t.Disconnect());
 }
 
+// Catches a handler's exception, raised by an event the message loop dispatched, being lost
+// instead of reaching the application's standard error report.
+TEST_F(TnTelnetComponent, HandlerExceptionInTheLoopReachesTheErrorReport) {
+  TScopedApplication app;
+  std::vector<std::string> boxes;
+  Application->OnMessageBox = [&](const TMessageBoxRecord& r) {
+    boxes.push_back(r.Text);
+    return IDOK;
+  };
+  TScriptedPeer peer;
+  ASSERT_TRUE(peer.Start({"text:abc", "hold"}).empty());
+  TTnTelnet t(nullptr);
+  SetRemotePort(t, peer.Port);
+  t.OnDataIn = [](TObject*, std::string) { throw Exception("bad data"); };
+  t.Connect("127.0.0.1");
+  EXPECT_TRUE(PumpUntil([&] { return !boxes.empty(); }, 5000));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "bad data.");
+  std::string more;
+  t.OnDataIn = [&](TObject*, std::string text) { more += text; };
+  EXPECT_NO_THROW(t.Disconnect());
+}
+
 // The application's probe against busybox telnetd.
 class TnTelnetProbe : public TEngineTest {
  protected:
