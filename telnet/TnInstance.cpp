@@ -427,6 +427,7 @@ void TTnInstance::ResetConnection() {
   FFirewall.Abort();
   FLastSendCount = 0;
   FInReceive = false;
+  FClosePending = false;
   FReceiveEnabled = true;
 }
 
@@ -527,6 +528,10 @@ int TTnInstance::FirewallSend(const uint8_t* p, size_t n) {
 
 void TTnInstance::FirewallSucceeded(const uint8_t* rest, size_t n) {
   PutReceived(rest, n);
+  // What followed the reply is read at the next readable notification; without a Connect
+  // waiting to post one (Connected written true), nothing else might ever bring it.
+  if (n && FSocket != INVALID_SOCKET)
+    PostMessage(FWnd, WM_TNSOCKET, static_cast<WPARAM>(FSocket), WSAMakeSelectReply(FD_READ, 0));
   ReportResult(0);
 }
 

@@ -220,6 +220,18 @@ TEST_F(TnFirewallScripted, Socks4ReplyFollowedByDataInOneBlock) {
   EXPECT_EQ(Hex(Peer.Received()), "04011234" "7f000001" "6a6f65" "00");
 }
 
+// Catches data glued to the reply being stranded when no Connect waits to post a read (the
+// connection started by writing Connected).
+TEST_F(TnFirewallScripted, Socks4DataAfterReplyWithoutAWaitingConnect) {
+  Start(tfSOCKS4, {"expect:9", "send:005a0000000000006869", "hold"});
+  E.SetText(tnpRemoteHost, "127.0.0.1");
+  ASSERT_EQ(E.Set(tnpConnected, 1), 0) << E.LastError();
+  EXPECT_EQ(E.Get(tnpConnected), 0) << "not up until the negotiation ends";
+  ASSERT_TRUE(E.PumpUntil([&] { return E.Data() == "hi"; })) << Join(E.Shown());
+  EXPECT_EQ(E.Get(tnpConnected), 1);
+  E.Disconnect();
+}
+
 // Catches a SOCKS 5 reply code mapped to the wrong text.
 TEST_F(TnFirewallScripted, Socks5ReplyCodes) {
   const char* texts[] = {nullptr,
