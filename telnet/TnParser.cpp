@@ -1,0 +1,3 @@
+#include "TnParser.h"
+
+const char* const TnSubOptionTooLongText = "SubOption string too long. Truncated.";

@@ -1,0 +1,162 @@
+// The telnet stream parser: turns the bytes received on a connection into plain data, commands,
+// option requests (WILL, WONT, DO, DONT) and sub-negotiations. It only recognises and reports;
+// it keeps no option state, answers nothing and sends nothing.
+//
+// Threads: one parser belongs to one engine instance and is used on that instance's thread.
+// Ownership: the parser owns its state and its sub-negotiation buffer; it never keeps a pointer
+// to a block it was given. Data is reported as slices of the caller's block (never copied); a
+// sub-negotiation is reported as a slice of the parser's own buffer, valid during the call only.
+// Both kinds of slice are followed by at least one byte that the hooks may overwrite for the
+// duration of the call (the engine puts a temporary NUL there): the caller's block must have one
+// writable byte past its end, and the parser's buffer has one spare byte.
+//
+// Hooks: Parse takes any object with these members (a template, so that the hot loop can inline
+// them):
+//   int  Data(uint8_t* p, size_t n);       nonzero stops the block
+//   int  Command(uint8_t code);            nonzero stops the block
+//   int  Will(uint8_t) / Wont / Do / Dont;  nonzero stops the block
+//   void SubOption(uint8_t* p, size_t n);  result not looked at
+//   void Error(int code, const char* text);
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+enum : uint8_t {
+  tcSE = 240,
+  tcSB = 250,
+  tcWILL = 251,
+  tcWONT = 252,
+  tcDO = 253,
+  tcDONT = 254,
+  tcIAC = 255,
+};
+
+constexpr int TnSubOptionTooLong = 191;
+extern const char* const TnSubOptionTooLongText;  // "SubOption string too long. Truncated."
+
+class TTnParser {
+ public:
+  static constexpr size_t SubBufferSize = 1023;
+
+  // State: 0 plain data, 1 after IAC, 2 after IAC and a verb or SB, 3 and above inside a
+  // sub-negotiation, where the state is also the number of bytes held in the buffer.
+  size_t State() const { return FState; }
+  bool Transparent() const { return FTransparent; }
+  void SetTransparent(bool v) { FTransparent = v; }
+
+  // Parses one block; returns 0, or the first nonzero result of a data, command or option hook,
+  // which ends the block at once.
+  template <class THooks>
+  int Parse(uint8_t* block, size_t n, THooks& hooks);
+
+ private:
+  template <class THooks>
+  int Verb(uint8_t option, THooks& hooks);
+  // Inside a sub-negotiation (state s): consumes bytes up to and including SE; returns the new
+  // position.
+  template <class THooks>
+  size_t SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks);
+
+  size_t FState = 0;
+  bool FTransparent = false;
+  uint8_t FSub[SubBufferSize + 1] = {};  // one spare byte for the hook's temporary NUL
+};
+
+template <class THooks>
+int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
+  if (FTransparent) {
+    FState = 0;
+    return n ? hooks.Data(p, n) : 0;
+  }
+  // The state lives in a local while the block is parsed (a hook's byte stores could alias the
+  // member and force it through memory) and is written back before every return.
+  size_t s = FState;
+  size_t i = 0;
+  int r = 0;
+  while (i < n) {
+    switch (s) {
+      case 0: {
+        if (p[i] == tcIAC) {
+          // A doubled IAC inside the block is the common worst case: take it in one step.
+          if (i + 1 < n && p[i + 1] == tcIAC) {
+            do {
+              i += 2;
+              if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
+            } while (i + 1 < n && p[i] == tcIAC && p[i + 1] == tcIAC);
+            break;
+          }
+          FSub[0] = tcIAC;
+          s = 1;
+          ++i;
+          break;
+        }
+        const size_t start = i;
+        const void* hit = std::memchr(p + i, tcIAC, n - i);
+        i = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
+        if ((r = hooks.Data(p + start, i - start)) != 0) goto stop;
+        break;
+      }
+      case 1: {
+        const uint8_t b = p[i++];
+        if (b < tcSB) {
+          s = 0;
+          if ((r = hooks.Command(b)) != 0) goto stop;
+        } else if (b == tcIAC) {
+          s = 0;
+          if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
+        } else {
+          FSub[1] = b;
+          s = 2;
+        }
+        break;
+      }
+      case 2: {
+        const uint8_t b = p[i++];
+        if (FSub[1] == tcSB) {
+          FSub[2] = b;
+          s = 3;
+        } else {
+          s = 0;
+          if ((r = Verb(b, hooks)) != 0) goto stop;
+        }
+        break;
+      }
+      default:
+        i = SubNegotiation(p, i, n, s, hooks);
+        break;
+    }
+  }
+stop:
+  FState = s;
+  return r;
+}
+
+template <class THooks>
+int TTnParser::Verb(uint8_t option, THooks& hooks) {
+  switch (FSub[1]) {
+    case tcWILL: return hooks.Will(option);
+    case tcWONT: return hooks.Wont(option);
+    case tcDO: return hooks.Do(option);
+    default: return hooks.Dont(option);
+  }
+}
+
+template <class THooks>
+size_t TTnParser::SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks) {
+  const void* hit = std::memchr(p + i, tcSE, n - i);
+  const size_t end = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
+  const size_t take = end - i;
+  const size_t room = SubBufferSize - s;
+  const size_t fits = take < room ? take : room;
+  std::memcpy(FSub + s, p + i, fits);
+  s += fits;
+  // Each byte that does not fit is reported and dropped; what is held stays for SE.
+  for (size_t k = fits; k < take; ++k) hooks.Error(TnSubOptionTooLong, TnSubOptionTooLongText);
+  if (!hit) return n;
+  const size_t len = s;
+  s = 0;
+  FState = 0;  // the hook may look; the block goes on either way
+  hooks.SubOption(FSub, len);
+  return end + 1;
+}

@@ -1,0 +1,222 @@
+#include "TnTelnet.h"
+
+#include "platform/Application.h"
+
+std::unique_ptr<ETnError> TTnTelnet::CreateException(int32_t code, const std::string& text) const {
+  return std::make_unique<ETnTelnet>(code, text);
+}
+
+TTnTelnet::TTnTelnet(TComponent* AOwner) : TTnCore(AOwner) {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (e.Create) FHandle = e.Create(&TTnTelnet::EventProc, this, nullptr);
+  if (!FHandle) RaiseError(-1, CreateFailedText);
+  try {
+    WriteDefaults();
+  } catch (...) {
+    // A failure outside the Exception family ends construction: the engine must not outlive it.
+    if (TnEngineEntryPoints().Destroy) TnEngineEntryPoints().Destroy(FHandle);
+    FHandle = nullptr;
+    throw;
+  }
+}
+
+void TTnTelnet::WriteDefaults() {
+  // Each default in its own guard: one refused write must not keep the others from the engine.
+  auto guarded = [](auto write) {
+    try {
+      write();
+    } catch (const Exception&) {
+    }
+  };
+  guarded([this] { SetFirewallHost(""); });
+  guarded([this] { SetFirewallPassword(""); });
+  guarded([this] { SetFirewallPort(0); });
+  guarded([this] { SetFirewallType(fwNone); });
+  guarded([this] { SetFirewallUser(""); });
+  guarded([this] { SetKeepAlive(false); });
+  guarded([this] { SetLinger(true); });
+  guarded([this] { SetLocalPort(0); });
+  guarded([this] { SetRemoteHost(""); });
+  guarded([this] { SetTimeout(0); });
+  guarded([this] { SetTransparent(false); });
+}
+
+TTnTelnet::~TTnTelnet() {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (FHandle && e.Destroy) e.Destroy(FHandle);
+  FHandle = nullptr;
+}
+
+// ---- requests ----
+
+void TTnTelnet::RaiseError(int32_t code, const std::string& text) const {
+  std::string t = text;
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (t.empty() && FHandle && e.GetLastError) {
+    const char* last = e.GetLastError(FHandle);
+    if (last) t = last;
+  }
+  const std::unique_ptr<ETnError> error = CreateException(code, t);
+  error->Raise();
+  throw ETnError(*error);  // not reached: Raise throws the object as its own class
+}
+
+void TTnTelnet::Finish(int result) {
+  if (FCallDepth == 0 && FHandlerError) {
+    std::exception_ptr err = std::move(FHandlerError);
+    FHandlerError = nullptr;
+    std::rethrow_exception(err);
+  }
+  if (result != 0) RaiseError(result, std::string());
+}
+
+std::string TTnTelnet::GetText(int id) const {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (!FHandle || !e.Get) return std::string();
+  const char* p = reinterpret_cast<const char*>(e.Get(FHandle, id, 0, nullptr));
+  return p ? std::string(p) : std::string();
+}
+
+intptr_t TTnTelnet::GetValue(int id) const {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  return FHandle && e.Get ? e.Get(FHandle, id, 0, nullptr) : 0;
+}
+
+void TTnTelnet::SetValue(int id, intptr_t v) {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (!FHandle || !e.Set) return;
+  ++FCallDepth;
+  const int r = e.Set(FHandle, id, 0, v, 0);
+  --FCallDepth;
+  Finish(r);
+}
+
+void TTnTelnet::SetText(int id, const std::string& v) { SetValue(id, reinterpret_cast<intptr_t>(v.c_str())); }
+
+void TTnTelnet::Connect(const std::string& Host) {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (!FHandle || !e.Do) return;
+  intptr_t args[2] = {reinterpret_cast<intptr_t>(Host.c_str()), 0};
+  int lengths[2] = {0, 0};
+  ++FCallDepth;
+  const int r = e.Do(FHandle, tnmConnect, 1, args, lengths);
+  --FCallDepth;
+  Finish(r);
+}
+
+void TTnTelnet::Disconnect() {
+  const TTnEngineEntryPoints& e = TnEngineEntryPoints();
+  if (!FHandle || !e.Do) return;
+  intptr_t scratch[2] = {0, 0};
+  int lengths[2] = {0, 0};
+  ++FCallDepth;
+  const int r = e.Do(FHandle, tnmDisconnect, 0, scratch, lengths);
+  --FCallDepth;
+  Finish(r);
+}
+
+// ---- events ----
+
+int TTnTelnet::EventProc(void* userData, int eventId, int argc, const intptr_t* argv, const int* argl) {
+  auto* self = static_cast<TTnTelnet*>(userData);
+  try {
+    self->DispatchEvent(eventId, argc, argv, argl);
+  } catch (...) {
+    // Unwinding through the engine would leave it mid-operation: keep the first failure for
+    // the end of the component's call, or report it as the message loop would.
+    if (self->FCallDepth > 0) {
+      if (!self->FHandlerError) self->FHandlerError = std::current_exception();
+    } else if (Application) {
+      try {
+        throw;
+      } catch (const std::exception& ex) {
+        Application->HandleException(ex);
+      } catch (...) {
+      }
+    }
+  }
+  return 0;
+}
+
+namespace {
+
+std::string CText(intptr_t v) { return v ? std::string(reinterpret_cast<const char*>(v)) : std::string(); }
+
+std::string Bytes(intptr_t v, int length) {
+  return v && length > 0 ? std::string(reinterpret_cast<const char*>(v), static_cast<size_t>(length)) : std::string();
+}
+
+}  // namespace
+
+void TTnTelnet::DispatchEvent(int eventId, int argc, const intptr_t* argv, const int* argl) {
+  auto value = [&](int i) { return argc > i && argv ? static_cast<int>(argv[i]) : 0; };
+  auto text = [&](int i) { return argc > i && argv ? CText(argv[i]) : std::string(); };
+  switch (eventId) {
+    case tnevCommand:
+      if (OnCommand) OnCommand(this, value(0));
+      break;
+    case tnevConnected:
+      if (OnConnected) OnConnected(this, value(0), text(1));
+      break;
+    case tnevConnectionStatus:
+      if (OnConnectionStatus) OnConnectionStatus(this, text(0), value(1), text(2));
+      break;
+    case tnevDataIn:
+      if (OnDataIn) OnDataIn(this, argc > 0 && argv && argl ? Bytes(argv[0], argl[0]) : std::string());
+      break;
+    case tnevDisconnected:
+      if (OnDisconnected) OnDisconnected(this, value(0), text(1));
+      break;
+    case tnevDo:
+      if (OnDo) OnDo(this, value(0));
+      break;
+    case tnevDont:
+      if (OnDont) OnDont(this, value(0));
+      break;
+    case tnevError:
+      if (OnError) OnError(this, value(0), text(1));
+      break;
+    case tnevReadyToSend:
+      if (OnReadyToSend) OnReadyToSend(this);
+      break;
+    case tnevSubOption:
+      if (OnSubOption) OnSubOption(this, argc > 0 && argv && argl ? Bytes(argv[0], argl[0]) : std::string());
+      break;
+    case tnevWill:
+      if (OnWill) OnWill(this, value(0));
+      break;
+    case tnevWont:
+      if (OnWont) OnWont(this, value(0));
+      break;
+    default: break;
+  }
+}
+
+// ---- the form writer's view ----
+
+std::vector<std::pair<std::string, std::string>> TTnTelnet::StoredProperties() const {
+  std::vector<std::pair<std::string, std::string>> out;
+  auto text = [&](const char* name, const std::string& v) {
+    if (!v.empty()) out.emplace_back(name, v);
+  };
+  auto number = [&](const char* name, int64_t v, int64_t streamDefault) {
+    if (v != streamDefault) out.emplace_back(name, IntToStr(v));
+  };
+  auto flag = [&](const char* name, bool v, bool streamDefault) {
+    if (v != streamDefault) out.emplace_back(name, v ? "True" : "False");
+  };
+  static const char* const TypeNames[] = {"fwNone", "fwTunnel", "fwSOCKS4", "fwSOCKS5"};
+  text("FirewallHost", FirewallHost());
+  text("FirewallPassword", FirewallPassword());
+  number("FirewallPort", FirewallPort(), 0);
+  const int type = FirewallType();
+  if (type != fwNone) out.emplace_back("FirewallType", type >= 0 && type <= 3 ? TypeNames[type] : IntToStr(type));
+  text("FirewallUser", FirewallUser());
+  flag("KeepAlive", KeepAlive(), false);
+  flag("Linger", Linger(), true);
+  number("LocalPort", LocalPort(), 0);
+  text("RemoteHost", RemoteHost());
+  number("Timeout", Timeout(), 0);
+  flag("Transparent", Transparent(), false);
+  return out;
+}
