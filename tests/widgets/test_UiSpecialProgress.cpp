@@ -57,7 +57,8 @@ class ProgressTest : public ::testing::Test {
 
 // ---- fill arithmetic ----
 
-// Catches a wrong pitch, block count or filled width in the worked 369 x 33 example.
+// Catches a wrong pitch, block count or filled width in the worked 369 x 33 example, and the
+// half-block rule applied the wrong way.
 TEST_F(ProgressTest, WorkedExampleBlocks) {
   Bar->SetPosition(50);
   EXPECT_EQ(Bar->BlockPitch(), 22);
@@ -73,17 +74,12 @@ TEST_F(ProgressTest, WorkedExampleBlocks) {
   EXPECT_EQ(Bar->FilledWidth(), 367);
   Bar->SetPosition(50);
   EXPECT_EQ(Bar->FilledWidth(), 183) << "solid: the raw fill itself";
-}
-
-// Catches a remainder past half a block that does not add the next whole block.
-TEST_F(ProgressTest, RemainderPastHalfABlockAddsABlock) {
+  // Blocks: a remainder past half a block adds a whole block, exactly half does not.
+  Bar->SetSolid(false);
   Bar->SetMaximum(367);
-  Bar->SetPosition(22 * 3 + 12);  // 3 blocks and 12 of 22 pixels
-  EXPECT_EQ(Bar->BlockCount(), 4);
-  EXPECT_FALSE(Bar->LastBlockPartial());
+  Bar->SetPosition(22 * 3 + 12);
   EXPECT_EQ(Bar->FilledWidth(), 88);
-  Bar->SetPosition(22 * 3 + 11);  // exactly half: not past it
-  EXPECT_EQ(Bar->BlockCount(), 3);
+  Bar->SetPosition(22 * 3 + 11);
   EXPECT_EQ(Bar->FilledWidth(), 66);
 }
 
@@ -113,7 +109,8 @@ TEST_F(ProgressTest, LargeRangesFillIn64Bits) {
   EXPECT_EQ(Bar->FilledWidth(), 367);
 }
 
-// Catches values outside the range being kept, and a range that can turn inside out.
+// Catches values outside the range being kept, a range that can turn inside out, and an
+// empty range that divides by zero or resets the fill.
 TEST_F(ProgressTest, Clamping) {
   Bar->SetTextOption(toPercent);
   Bar->SetSolid(true);
@@ -131,23 +128,14 @@ TEST_F(ProgressTest, Clamping) {
   EXPECT_EQ(Bar->Minimum(), 20) << "a minimum above the maximum becomes the maximum";
   EXPECT_EQ(Bar->Position(), 20);
   Bar->SetMinimum(0);
+  Bar->SetMaximum(60);
+  Bar->SetPosition(60);
+  const int32_t before = Bar->FilledWidth();
   Bar->SetMaximum(-10);
   EXPECT_EQ(Bar->Maximum(), 0) << "a maximum below the minimum becomes the minimum";
   EXPECT_EQ(Bar->Position(), 0);
-}
-
-// Catches a division by an empty range, and an empty range that resets the fill.
-TEST_F(ProgressTest, EmptyRangeKeepsFilledWidthAndShowsZeroPercent) {
-  Bar->SetSolid(true);
-  Bar->SetTextOption(toPercent);
-  Bar->SetPosition(60);
-  const int32_t before = Bar->FilledWidth();
-  ASSERT_GT(before, 0);
-  Bar->SetMaximum(0);
-  EXPECT_EQ(Bar->Maximum(), 0);
-  EXPECT_EQ(Bar->Position(), 0);
-  EXPECT_EQ(Bar->Percent(), 0);
-  EXPECT_EQ(Bar->FilledWidth(), before);
+  EXPECT_EQ(Bar->Percent(), 0) << "an empty range divides by nothing";
+  EXPECT_EQ(Bar->FilledWidth(), before) << "an empty range keeps the filled width";
 }
 
 // ---- pixels ----
@@ -285,17 +273,6 @@ TEST_F(ProgressTest, ClientBelowThreePixelsPaintsNothing) {
   EXPECT_EQ(Form->Surface().Pixel(30, 20), Px(clWhite));
 }
 
-// Catches a stale filled width from a wider bar being drawn past a narrower bar's interior.
-TEST_F(ProgressTest, ShrunkBarWithEmptyRangeStaysInside) {
-  Bar->SetSolid(true);
-  Bar->SetPosition(100);
-  Bar->SetMaximum(0);  // the filled width now keeps 367
-  Bar->SetBounds(10, 20, 40, 10);
-  Form->PaintNow(Form->ClientRect());
-  EXPECT_EQ(Pic().Width(), 40);
-  EXPECT_EQ(Form->Surface().Pixel(50, 25), Px(clWhite)) << "nothing drawn right of the bar";
-}
-
 // ---- redraws ----
 
 // Catches redraws for changes that alter nothing on screen, and missing ones for changes
@@ -360,7 +337,8 @@ TEST_F(ProgressTest, LoadingSuppressesFillAndRedraw) {
   delete owner;
 }
 
-// Catches a bar that is not opaque or does not follow a resize when the platform paints it.
+// Catches a bar that does not follow a resize when the platform paints it, and a stale filled
+// width from a wider bar drawn past a narrower bar's interior.
 TEST_F(ProgressTest, PaintAfterResizeRedrawsAtTheNewSize) {
   Bar->SetSolid(true);
   Bar->SetPosition(100);
@@ -370,4 +348,9 @@ TEST_F(ProgressTest, PaintAfterResizeRedrawsAtTheNewSize) {
   EXPECT_EQ(Pic().Height(), 20);
   EXPECT_EQ(Bar->FilledWidth(), 198);
   EXPECT_EQ(Form->Surface().Pixel(10 + 198, 20 + 10), At(198, 10));
+  Bar->SetMaximum(0);  // the filled width now keeps 198
+  Bar->SetBounds(10, 20, 40, 10);
+  Form->PaintNow(Form->ClientRect());
+  EXPECT_EQ(Pic().Width(), 40);
+  EXPECT_EQ(Form->Surface().Pixel(50, 25), Px(clWhite)) << "nothing drawn right of the bar";
 }
