@@ -68,30 +68,30 @@ std::string FormatOneInteger(const std::string& pattern, int32_t value) {
       out += '%';
       continue;
     }
-    std::string spec = "%";
-    while (i < pattern.size() && (pattern[i] == '-' || pattern[i] == '0')) spec += pattern[i++];
+    std::string directive = "%";
+    while (i < pattern.size() && (pattern[i] == '-' || pattern[i] == '0')) directive += pattern[i++];
     int width = 0, precision = 0;
     while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9') {
       width = width * 10 + (pattern[i] - '0');
       if (width > kMaxWidth) throw invalid();
-      spec += pattern[i++];
+      directive += pattern[i++];
     }
     if (i < pattern.size() && pattern[i] == '.') {
-      spec += pattern[i++];
+      directive += pattern[i++];
       while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9') {
         precision = precision * 10 + (pattern[i] - '0');
         if (precision > kMaxWidth) throw invalid();
-        spec += pattern[i++];
+        directive += pattern[i++];
       }
     }
     if (i >= pattern.size() || used) throw invalid();
     const char conv = pattern[i];
     if (conv != 'd' && conv != 'u' && conv != 'x' && conv != 'X') throw invalid();
-    spec += conv;
+    directive += conv;
     used = true;
     char buf[2 * kMaxWidth + 32];
-    const int n = conv == 'd' ? std::snprintf(buf, sizeof buf, spec.c_str(), value)
-                              : std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned>(value));
+    const int n = conv == 'd' ? std::snprintf(buf, sizeof buf, directive.c_str(), value)
+                              : std::snprintf(buf, sizeof buf, directive.c_str(), static_cast<unsigned>(value));
     if (n > 0) out.append(buf, static_cast<size_t>(std::min<int>(n, static_cast<int>(sizeof buf) - 1)));
   }
   return out;
