@@ -2,13 +2,25 @@
 // transfer and completion.
 #include "Unit1.h"
 
+#include "graphics/UiGIF.h"
 #include "platform/Shell.h"
+
+extern const unsigned char LogoGif[];
+extern const std::size_t LogoGifSize;
 
 TForm1* Form1 = nullptr;
 
 namespace {
 constexpr int32_t kLogoLeft = 448, kLogoTop = 16, kLogoWidth = 65, kLogoHeight = 33;
 const char* const kSubtitle = "Norvane 302 Firmware Upgrade Software";
+
+// The logo as a stored picture holds it: a 32-bit little-endian count, then the GIF file.
+std::string StoredLogo() {
+  const auto n = static_cast<uint32_t>(LogoGifSize);
+  std::string s{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF), static_cast<char>((n >> 16) & 0xFF),
+                static_cast<char>(n >> 24)};
+  return s.append(reinterpret_cast<const char*>(LogoGif), LogoGifSize);
+}
 }  // namespace
 
 // ---- construction ----
@@ -96,6 +108,7 @@ TImage* TForm1::NewLogo(TWinControl* parent, const char* name) {
   img->SetName(name);
   img->SetParent(parent);
   img->SetBounds(kLogoLeft, kLogoTop, kLogoWidth, kLogoHeight);
+  img->Picture().LoadStored("TUiGIFImage", StoredLogo());
   return img;
 }
 
@@ -213,6 +226,21 @@ void TForm1::BuildUpgradePage() {
   p->OnPage = [this](TObject* s) { UiWizardInteriorPage2Page(s); };
   Label1 = NewLabel(p, "Label1", 56, 120, 19, "Your new modem firmware is now being installed.");
   Label2 = NewLabel(p, "Label2", 224, 224, 13, "Please Wait");
+  ProgressBar = new TUiSpecialProgress(this);
+  ProgressBar->SetName("ProgressBar");
+  ProgressBar->SetParent(p);
+  ProgressBar->SetBounds(80, 280, 369, 33);
+  ProgressBar->SetBorderStyle(bsSingle);
+  ProgressBar->SetSolid(true);
+  ProgressBar->SetGradientBlocks(true);
+  ProgressBar->SetStartColor(clWhite);
+  ProgressBar->SetEndColor(clBlue);
+  ProgressBar->SetMinimum(0);
+  ProgressBar->SetMaximum(100);
+  ProgressBar->SetPosition(10);
+  ProgressBar->SetTextOption(toPercent);
+  ProgressBar->SetTextCentered(true);
+  ProgressBar->SetCaption("ProgressBar");
   UiLabel2 = NewFixedLabel(p, "UiLabel2", 96, 384, 345, 41, 13, "Please do not unplug any cables or turn off the modem while this is happening.");
   UiLabel2->Font().SetStyle(fsBold);
   UiLabel2->SetAlignment(taCenter);

@@ -11,6 +11,7 @@
 #include "platform/Label.h"
 #include "platform/Memo.h"
 #include "platform/RadioGroup.h"
+#include "widgets/UiSpecialProgress.h"
 #include "wizard/UiWizard.h"
 
 class TForm1 : public TForm {
@@ -55,6 +56,7 @@ class TForm1 : public TForm {
   // Page 4
   TLabel* Label1;
   TLabel* Label2;
+  TUiSpecialProgress* ProgressBar;
   TLabel* UiLabel2;
   TImage* Image5;
   // Page 5

@@ -3,7 +3,10 @@
 // the roads between pages that need no network, and the ways out.
 #include <sys/stat.h>
 
+#include <set>
+
 #include "app/Unit1.h"
+#include "graphics/UiGIF.h"
 #include "platform/Input.h"
 #include "support/Headless.h"
 
@@ -239,4 +242,60 @@ TEST_F(MainWindowTest, EnterAndAltNClickNext) {
   Pump();
   EXPECT_EQ(Page(), 2);
   EXPECT_FALSE(Application->Terminated());
+}
+
+// Catches a page without its logo, a logo drawn elsewhere than (448, 16), or one that is not
+// the embedded 65 x 33 picture.
+TEST_F(MainWindowTest, EveryPageShowsTheLogo) {
+  TImage* logos[] = {F->Image2, F->Image1, F->Image3, F->Image4, F->Image5, F->Image6, F->Image7};
+  for (int i = 0; i < 7; ++i) {
+    TUiWizardCustomPage* p = F->UiWizard1->Pages().Items(i);
+    p->OnPage = nullptr;
+    F->UiWizard1->SetActivePage(p);
+    F->PaintNow(F->ClientRect());
+    auto* gif = dynamic_cast<TUiGIFImage*>(logos[i]->Picture().Graphic());
+    ASSERT_NE(gif, nullptr) << "page " << i;
+    ASSERT_EQ(gif->Width(), 65);
+    ASSERT_EQ(gif->Height(), 33);
+    const TDIBitmap& dib = gif->Frames(0).Bitmap();
+    const TSurface& s = F->Surface();
+    int wrong = 0;
+    std::set<uint32_t> colours;
+    for (int y = 0; y < 33; ++y)
+      for (int x = 0; x < 65; ++x) {
+        wrong += s.Pixel(448 + x, 16 + y) != dib.PixelOf(x, y);
+        colours.insert(s.Pixel(448 + x, 16 + y));
+      }
+    EXPECT_EQ(wrong, 0) << "logo pixels off on page " << i;
+    EXPECT_GT(colours.size(), 100u) << "a real picture, not a plain fill, on page " << i;
+  }
+}
+
+// Catches the progress bar missing from the upgrade page, misplaced, out of creation order, or
+// not drawn with its settings (10 % of a white-to-blue solid fill in a sunken frame).
+TEST_F(MainWindowTest, UpgradePageProgressBar) {
+  TUiSpecialProgress* bar = F->ProgressBar;
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->Parent(), F->UiWizardInteriorPage2);
+  EXPECT_EQ(bar->BoundsRect(), Bounds(80, 280, 369, 33));
+  int label2 = -1, self = -1, uiLabel2 = -1;
+  for (int i = 0; i < F->ComponentCount(); ++i) {
+    if (F->Components(i) == F->Label2) label2 = i;
+    if (F->Components(i) == bar) self = i;
+    if (F->Components(i) == F->UiLabel2) uiLabel2 = i;
+  }
+  EXPECT_EQ(self, label2 + 1);
+  EXPECT_EQ(uiLabel2, self + 1);
+  EXPECT_EQ(bar->Position(), 10);
+  EXPECT_EQ(bar->Maximum(), 100);
+  EXPECT_EQ(bar->TextOption(), toPercent);
+
+  F->UiWizardInteriorPage2->OnPage = nullptr;
+  F->UiWizard1->SetActivePage(F->UiWizardInteriorPage2);
+  F->PaintNow(F->ClientRect());
+  const TPoint o = bar->FormOrigin();
+  const TSurface& s = F->Surface();
+  EXPECT_EQ(s.Pixel(o.X + 100, o.Y + 1), ColorToPixel(clBtnShadow)) << "sunken frame";
+  EXPECT_EQ(s.Pixel(o.X + 10, o.Y + 16), 0xBFBFFFu) << "column 10 of a 36-column fill: 255 - 9 x 255 / 36";
+  EXPECT_EQ(s.Pixel(o.X + 100, o.Y + 16), ColorToPixel(clBtnFace)) << "the unfilled part in the page's colour";
 }
