@@ -13,6 +13,8 @@ TForm1* Form1 = nullptr;
 namespace {
 constexpr int32_t kLogoLeft = 448, kLogoTop = 16, kLogoWidth = 65, kLogoHeight = 33;
 const char* const kSubtitle = "Norvane 302 Firmware Upgrade Software";
+const char* const kTargetVersion = "R2.01M.B06.PK_021206a_T93.3.44";
+const char* const kGreeting = "Welcome to Titanium";
 
 // The logo as a stored picture holds it: a 32-bit little-endian count, then the GIF file.
 std::string StoredLogo() {
@@ -48,6 +50,11 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   BuildUpgradePage();
   BuildRecoveryCompletePage();
   BuildCompletePage();
+
+  tnTelnet1 = new TTnTelnet(this);
+  tnTelnet1->SetName("tnTelnet1");
+  tnTelnet1->SetFirewallPort(80);
+  tnTelnet1->OnDataIn = [this](TObject* s, std::string text) { tnTelnet1DataIn(s, std::move(text)); };
 
   EndLoading();
 }
@@ -348,7 +355,73 @@ void TForm1::UiWizardInteriorPage1NextButtonClick(TObject*, bool&) {
 }
 
 void TForm1::UiWizardInteriorPage1ExitPage(TObject*, TUiWizardCustomPage*) {
-  // The telnet probe of the modem is wired in when the telnet component exists.
+  try {
+    if (RecoveryMode()) return;
+    tnTelnet1->Connect(Edit1->Text());
+    // A plain pause: the greeting collects on the connection and is read when it is closed.
+    Sleep(2000);
+    tnTelnet1->Disconnect();
+  } catch (const Exception&) {
+    ShowCannotDetect();
+  }
+}
+
+void TForm1::tnTelnet1DataIn(TObject*, std::string Text) {
+  Memo1->SetText(Text);
+  // Judged as the text box holds it: up to its first NUL.
+  const std::string& t = Memo1->Text();
+  if (t.find(kTargetVersion) != std::string::npos)
+    ShowUpToDate();
+  else if (t.find(kGreeting) != std::string::npos)
+    ShowReady();
+  else
+    ShowWrongModem();
+}
+
+void TForm1::ShowCannotDetect() {
+  Label5->SetVisible(false);
+  Label12->SetVisible(true);
+  Label11->SetVisible(true);
+  Label18->SetVisible(false);
+  Label17->SetVisible(false);
+  UiWizardInteriorPage4->SetVisibleButtons({bkBack, bkCancel});
+  Label6->SetVisible(false);
+  Label9->SetVisible(true);
+}
+
+void TForm1::ShowUpToDate() {
+  Label5->SetTop(140);
+  Label5->SetVisible(true);
+  Label5->SetCaption("Your modem already has the latest version of firmware, so it doesnt need to be updated.");
+  UiWizardInteriorPage4->SetVisibleButtons({bkFinish});
+  Label17->SetVisible(false);
+  Label16->SetVisible(true);
+  Label18->SetVisible(false);
+  Label12->SetVisible(false);
+  Label11->SetVisible(false);
+}
+
+void TForm1::ShowReady() {
+  Label5->SetVisible(true);
+  Label5->SetCaption(" ");
+  UiWizardInteriorPage4->SetVisibleButtons({bkBack, bkNext, bkCancel});
+  Label17->SetVisible(true);
+  Label18->SetVisible(true);
+  Label12->SetVisible(false);
+  Label11->SetVisible(false);
+}
+
+void TForm1::ShowWrongModem() {
+  Label5->SetTop(140);
+  Label5->SetVisible(true);
+  Label5->SetCaption(
+      "This will only work on a Norvane NV 302 modem, please make sure you are using the correct modem.");
+  UiWizardInteriorPage4->SetVisibleButtons({bkBack, bkCancel});
+  Label17->SetVisible(false);
+  Label16->SetVisible(false);
+  Label18->SetVisible(false);
+  Label12->SetVisible(false);
+  Label11->SetVisible(false);
 }
 
 void TForm1::UiWizardInteriorPage4BackButtonClick(TObject*, bool&) {

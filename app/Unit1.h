@@ -11,6 +11,7 @@
 #include "platform/Label.h"
 #include "platform/Memo.h"
 #include "platform/RadioGroup.h"
+#include "telnet/TnTelnet.h"
 #include "widgets/UiSpecialProgress.h"
 #include "wizard/UiWizard.h"
 
@@ -67,6 +68,8 @@ class TForm1 : public TForm {
   TLabel* Label3;
   TLabel* Label10;
   TImage* Image7;
+  // Non-visual components.
+  TTnTelnet* tnTelnet1;
 
   // Connection choice.
   void UiWizardWelcomePage1NextButtonClick(TObject* Sender, bool& Stop);
@@ -80,6 +83,7 @@ class TForm1 : public TForm {
   void UiWizardInteriorPage1NextButtonClick(TObject* Sender, bool& Stop);
   void UiWizardInteriorPage1ExitPage(TObject* Sender, TUiWizardCustomPage* FromPage);
   void UiWizardInteriorPage4BackButtonClick(TObject* Sender, bool& Stop);
+  void tnTelnet1DataIn(TObject* Sender, std::string Text);
   // Transfer and completion.
   void UiWizardInteriorPage2Page(TObject* Sender);
   void UiWizardInteriorPage5NextButtonClick(TObject* Sender, bool& Stop);
@@ -109,6 +113,10 @@ class TForm1 : public TForm {
   TRadioGroup* NewRadioGroup(TWinControl* parent, const char* name, TRect bounds, std::vector<std::string> items);
   TImage* NewLogo(TWinControl* parent, const char* name);
   void ClearRadioGroups();
+  void ShowCannotDetect();
+  void ShowUpToDate();
+  void ShowReady();
+  void ShowWrongModem();
 };
 
 extern TForm1* Form1;
