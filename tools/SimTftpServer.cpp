@@ -106,12 +106,12 @@ TSession::~TSession() { ::close(FTransferFd); }
 uint16_t TSession::TransferPort() const { return LocalPort(FTransferFd); }
 
 bool TSession::Receive(std::string& packet, int timeoutMs) {
-  if (!ReceiveFrom(FTransferFd, packet, nullptr, timeoutMs)) return false;
-  Received.push_back(packet);
+  const bool got = ReceiveFrom(FTransferFd, packet, nullptr, timeoutMs);
+  if (got) Received.push_back(packet);
   // Whatever went to the request port meanwhile is kept too.
   std::string stray;
   while (ReceiveFrom(FRequestFd, stray, nullptr, 0)) ReceivedAtRequestPort.push_back(stray);
-  return true;
+  return got;
 }
 
 void TSession::Send(const std::string& packet) { SendTo(FTransferFd, packet, FClientPort); }
