@@ -1,6 +1,6 @@
 // Shared by the network tests: a component that keeps the socket stack alive, a scope that
 // registers another stack class, a recorder of work events, host-side UDP peers on loopback,
-// temporary directories and files.
+// temporary files.
 #pragma once
 #include "platform/HostSockets.h"  // first: see there
 
@@ -16,6 +16,7 @@
 #include "net/NetComponent.h"
 #include "net/NetStack.h"
 #include "net/NetStackWindows.h"
+#include "tools/RealTftpServer.h"
 
 namespace NetTest {
 
@@ -103,23 +104,7 @@ class THostPeer {
   uint16_t FPort = 0;
 };
 
-// A fresh directory, removed with its contents at scope end.
-class TTempDir {
- public:
-  TTempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "net-test-XXXXXX").string();
-    FPath = ::mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    if (!FPath.empty()) std::filesystem::remove_all(FPath, ec);
-  }
-  const std::string& Path() const { return FPath; }
-  std::string File(const std::string& name) const { return FPath + "/" + name; }
-
- private:
-  std::string FPath;
-};
+using RealPeers::TTempDir;
 
 // Bytes that differ from block to block and from one wrap of the block numbers to the next.
 inline std::string PatternBytes(size_t n, uint32_t seed = 1) {

@@ -1,12 +1,22 @@
 // The TFTP client against real servers on loopback: tftpd-hpa with the block-size option,
 // tftpd-hpa refusing it (ACK 0, 512-byte blocks), and atftpd. The server's copy must be
 // byte-identical and the work events must report the running totals.
-#include "RealTftpServer.h"  // first: brings the host's socket headers in order
+#include "NetTestSupport.h"  // first: brings the host's socket headers in order
+
+#include <thread>
 
 #include "net/NetTrivialFTP.h"
+#include "tools/RealTftpServer.h"
 
 namespace NetTest {
 namespace {
+
+using RealPeers::TRealServerKind;
+using RealPeers::TRealTftpServer;
+using RealPeers::rsAtftpd;
+using RealPeers::rsTftpdHpa;
+using RealPeers::rsTftpdHpaNoBlksize;
+using RealPeers::RealServerName;
 
 class TftpRealServer : public ::testing::TestWithParam<TRealServerKind> {
  protected:
