@@ -155,6 +155,23 @@ TEST(NetUDPReceive, WaitOnClosedSocketRaises) {
   }
 }
 
+class TCountingAntiFreeze : public TNetAntiFreezeBase {
+ public:
+  using TNetAntiFreezeBase::TNetAntiFreezeBase;
+  int Runs = 0;
+  void ProcessPending() override { ++Runs; }
+};
+
+// Catches a wait that holds the user interface for its whole length while an anti-freeze is in effect.
+TEST(NetUDPReceive, AntiFreezeCutsTheWaitIntoSlices) {
+  TProbeUDP u(nullptr);
+  u.SetActive(true);
+  TCountingAntiFreeze freeze(nullptr);
+  freeze.SetIdleTimeOut(50);
+  EXPECT_FALSE(u.CurrentSocketHandle()->WaitReadable(200));
+  EXPECT_EQ(freeze.Runs, 4) << "200 ms in slices of 50, the user interface running after each";
+}
+
 int GLookups = 0;
 class TCountingLookupStack : public TNetStackWindows {
  public:
