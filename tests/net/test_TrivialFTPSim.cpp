@@ -56,18 +56,6 @@ class TftpSim : public ::testing::Test {
   }
 };
 
-// Catches defaults that the stored main window relies on without storing them.
-TEST(TftpDefaults, ConstructorSetsTheTransferDefaults) {
-  TNetTrivialFTP c(nullptr);
-  EXPECT_EQ(c.Port(), 69);
-  EXPECT_EQ(c.ReceiveTimeout(), 4000);
-  EXPECT_EQ(c.RequestedBlockSize(), 1500);
-  EXPECT_EQ(c.TransferMode(), tfOctet);
-  EXPECT_EQ(c.BufferSize(), 8192);
-  EXPECT_FALSE(c.Active());
-  EXPECT_FALSE(c.BroadcastEnabled());
-}
-
 // Catches a request with wrong bytes, a wrong block size after the OACK, wrong totals, and a
 // transfer endpoint not taken from the reply.
 TEST_F(TftpSim, ExchangeOf1500BytesWithNegotiatedBlocks) {
