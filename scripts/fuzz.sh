@@ -17,6 +17,6 @@ for t in "${targets[@]}"; do
   mkdir -p "$work"
   echo "== $t for ${seconds}s =="
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "build-fuzz/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=1024 -malloc_limit_mb=256 \
+    "build-fuzz/fuzz/$t" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=256 \
     -timeout=10 -artifact_prefix=build-fuzz/ -print_final_stats=1 "$work" "$seeds"
 done
