@@ -153,13 +153,15 @@ void TNetTrivialFTP::Transfer(TStream& Source, const std::string& RemoteFileName
     }
     const uint8_t* reply = FReceived.data();
     // The first reply that is not an ERROR starts the data; after that only an ACK of the
-    // block in flight moves on, and any other reply has that block sent again unchanged.
+    // block in flight moves on (or, after the last block, ends the transfer), and any other
+    // reply has that block sent again unchanged: a server that acknowledges the block before
+    // the last one has not got the last one.
     bool advance = !built;
     switch (n >= 2 ? Read16(reply) : -1) {
       case opACK:
-        if (n < KHeaderSize) break;  // names no block
+        if (n < KHeaderSize || !built || Read16(reply + 2) != current) break;
         if (finished) return;
-        if (built && Read16(reply + 2) == current) advance = true;
+        advance = true;
         break;
       case opERROR:
         RaiseTftpError(reply, n);
