@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the normal and the sanitizer trees, and runs every test in
 # both: inside a loopback-only network namespace (so nothing can leave the machine), with a
-# private Xvfb for the tests that need a real X server.
+# private Xvfb for the tests that need a real X server. Then fuzzes each libFuzzer target for
+# FUZZ_SECONDS (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,10 +30,17 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktra
 
 status=0
 if unshare -n true 2>/dev/null; then
-  unshare -n bash -c 'ip link set lo up && run_suite build && run_suite build-asan' || status=$?
+  # A second loopback address: with 127.0.0.1 alone the resolver's "configured addresses" rule
+  # finds no IPv4 at all, and tftpd-hpa cannot resolve its bind address.
+  unshare -n bash -c 'ip link set lo up && ip addr add 127.0.0.2/8 dev lo &&
+    run_suite build && run_suite build-asan' || status=$?
 else
   echo "NOTE: this machine refuses a private network namespace (unshare -n);" \
        "running without it - the socket layer's loopback guard still keeps every test on 127.0.0.0/8."
   { run_suite build && run_suite build-asan; } || status=$?
+fi
+# A short fuzzing run of every libFuzzer target (clang, ASan+UBSan); scripts/fuzz.sh runs longer.
+if [ $status -eq 0 ]; then
+  ./scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || status=$?
 fi
 exit $status

@@ -1,0 +1,135 @@
+// The socket stack: the one process-wide object through which every socket call of the network
+// components goes. It wraps the platform's datagram calls, resolves host names to dotted IPv4
+// text, converts between address text and address bytes, and turns a failed platform call into
+// an exception whose message names the error. TNetStack is abstract; NetStackWindows holds the
+// one concrete class.
+//
+// Threads: the stack state (StackInstance, LiveComponentCount, the stack class) is guarded by
+// one process-wide lock and may be touched from any thread. The stack's calls run on the
+// caller's thread without locks; LastErrorCode is shared by all callers of the one stack.
+// Ownership: the stack state owns StackInstance; it exists exactly while at least one network
+// component lives, so a component may use it freely during its own lifetime.
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Classes.h"
+#include "platform/SysUtils.h"
+#include "platform/Winsock.h"
+
+class ENetException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class ENetSocketError : public ENetException {
+ public:
+  ENetSocketError(int errorCode, std::string message) : ENetException(std::move(message)), ErrorCode(errorCode) {}
+  int ErrorCode;  // the platform's error number
+};
+
+class ENetInvalidSocket : public ENetException {
+ public:
+  using ENetException::ENetException;
+};
+
+class ENetStackError : public ENetException {
+ public:
+  using ENetException::ENetException;
+};
+
+class ENetStackInitializationFailed : public ENetStackError {
+ public:
+  using ENetStackError::ENetStackError;
+};
+
+class ENetStackSetSizeExceeded : public ENetStackError {
+ public:
+  using ENetStackError::ENetStackError;
+};
+
+using TNetSocket = Winsock::TSocket;
+using TNetSocketList = std::vector<TNetSocket>;
+using TNetAddressBytes = std::array<uint8_t, 4>;
+
+class TNetStack : public TObject {
+ public:
+  TNetStack() = default;
+
+  // Platform error number of the last failed call seen by CheckResult.
+  int LastErrorCode() const { return FLastErrorCode; }
+
+  // "LOCALHOST" in any case, a dotted quad unchanged, anything else through LookupHostName.
+  std::string ResolveAddress(const std::string& AHost);
+  static bool IsDottedQuad(const std::string& AText);
+  // A datagram or stream socket of the IPv4 family; raises ENetInvalidSocket on failure.
+  TNetSocket NewSocket(int ASocketType, int AProtocol);
+  // False for any result but -1; for -1 records the platform's error and returns true when it
+  // is among AIgnored, else raises ENetSocketError.
+  bool CheckResult(int AResult, std::initializer_list<int> AIgnored = {});
+  [[noreturn]] void RaiseSocketFailure(int AErrorCode);
+
+  virtual std::string SocketErrorText(int AErrorCode);
+
+  // The wrapped platform calls, in the order of the platform's function list. Results are the
+  // platform's (-1 on failure); only LookupHostName raises.
+  virtual std::string LookupHostName(const std::string& AHostName) = 0;
+  virtual uint16_t HostToNet16(uint16_t AValue) = 0;
+  virtual uint16_t NetToHost16(uint16_t AValue) = 0;
+  virtual int RecvFrom(TNetSocket ASocket, void* ABuffer, int ALength, int AFlags, std::string& AFromAddress,
+                       uint16_t& AFromPort) = 0;
+  // Waits on up to 64 sockets per list (ENetStackSetSizeExceeded beyond); lists may be null.
+  // AWaitMs -2 waits without limit. Each list keeps only the sockets found ready.
+  virtual int Select(TNetSocketList* AReadList, TNetSocketList* AWriteList, int AWaitMs,
+                     TNetSocketList* AErrorList) = 0;
+  virtual int SendTo(TNetSocket ASocket, const void* ABuffer, int ALength, int AFlags, const std::string& AAddress,
+                     uint16_t APort) = 0;
+  virtual int SetSockOpt(TNetSocket ASocket, int ALevel, int AOptName, const void* AValue, int AValueLength) = 0;
+  virtual TNetSocket Socket(int AFamily, int ASocketType, int AProtocol) = 0;
+  virtual int Shutdown(TNetSocket ASocket, int AHow) = 0;
+  virtual int CloseSocket(TNetSocket ASocket) = 0;
+  virtual int WSAGetLastError() = 0;
+  virtual std::string AddressToText(const TNetAddressBytes& AAddress) = 0;
+  // Raises the integer-conversion error for a part that is not an integer.
+  virtual TNetAddressBytes TextToAddress(const std::string& AText) = 0;
+
+ private:
+  int FLastErrorCode = 0;
+};
+
+// Constructor of the stack class new stacks are made of.
+using TNetStackClass = std::unique_ptr<TNetStack> (*)();
+
+// The process-wide stack state behind one lock: StackInstance, LiveComponentCount and the
+// registered stack class. Network components report their creation and destruction here; the
+// first creation makes the stack and the last destruction frees it.
+class TNetStackState {
+ public:
+  // Lock-free read: the pointer only changes when the count passes 0, which a live component
+  // keeps from happening.
+  TNetStack* StackInstance() const { return FStackInstance.load(std::memory_order_acquire); }
+  int LiveComponentCount();
+  // Raises what the stack's constructor raises; the count then stays as it was.
+  void ComponentCreated();
+  void ComponentDestroyed();
+  // Returns the class registered before.
+  TNetStackClass SetStackClass(TNetStackClass AClass);
+
+ private:
+  std::mutex FLock;
+  std::unique_ptr<TNetStack> FOwnedStack;
+  std::atomic<TNetStack*> FStackInstance{nullptr};
+  int FLiveComponentCount = 0;
+  TNetStackClass FStackClass = nullptr;
+};
+
+TNetStackState& NetStackState();
+
+// StackInstance, for the components' own calls (valid while the caller lives).
+inline TNetStack& GStack() { return *NetStackState().StackInstance(); }

@@ -1,0 +1,220 @@
+#include "NetTrivialFTP.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+enum : int { opWRQ = 2, opDATA = 3, opACK = 4, opERROR = 5, opOACK = 6 };
+
+constexpr int32_t KDefaultBlockSize = 512;
+constexpr int32_t KHeaderSize = 4;
+
+uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// The text from AFrom up to its zero byte; a text that runs to the end of the datagram ends
+// there, and one that would start beyond it is empty.
+std::string TextAt(const uint8_t* APacket, int ALength, int AFrom) {
+  if (AFrom >= ALength) return std::string();
+  const uint8_t* begin = APacket + AFrom;
+  const uint8_t* end = APacket + ALength;
+  const void* nul = std::memchr(begin, 0, static_cast<size_t>(end - begin));
+  return std::string(reinterpret_cast<const char*>(begin),
+                     reinterpret_cast<const char*>(nul ? static_cast<const uint8_t*>(nul) : end));
+}
+
+// A file read ahead in large pieces: a transfer still takes each block by one read of exactly
+// its size, but the file is read once per 64 KiB instead of once per block.
+class TReadAheadStream : public TStream {
+ public:
+  explicit TReadAheadStream(TStream& AFile) : FFile(AFile), FBuffer(64 * 1024) {}
+  int32_t Read(void* ABuffer, int32_t ACount) override {
+    auto* out = static_cast<uint8_t*>(ABuffer);
+    int32_t done = 0;
+    while (done < ACount) {
+      if (FNext == FFilled) {
+        if (ACount - done >= static_cast<int32_t>(FBuffer.size())) {
+          const int32_t n = FFile.Read(out + done, ACount - done);  // too large to be worth copying twice
+          if (n <= 0) break;
+          done += n;
+          continue;
+        }
+        FNext = 0;
+        FFilled = std::max(FFile.Read(FBuffer.data(), static_cast<int32_t>(FBuffer.size())), 0);
+        if (FFilled == 0) break;
+      }
+      const int32_t n = std::min(ACount - done, FFilled - FNext);
+      std::memcpy(out + done, FBuffer.data() + FNext, static_cast<size_t>(n));
+      FNext += n;
+      done += n;
+    }
+    return done;
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t AOffset, TSeekOrigin AOrigin) override {
+    const int64_t unread = FFilled - FNext;
+    if (AOrigin == soCurrent && AOffset == 0) return FFile.Seek(0, soCurrent) - unread;
+    if (AOrigin == soCurrent) AOffset -= unread;  // relative to the file's own position
+    FNext = FFilled = 0;
+    return FFile.Seek(AOffset, AOrigin);
+  }
+
+ private:
+  TStream& FFile;
+  std::vector<uint8_t> FBuffer;
+  int32_t FNext = 0;
+  int32_t FFilled = 0;
+};
+
+std::string FullPath(const std::string& AFileName) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(AFileName, ec);
+  return ec || AFileName.empty() ? AFileName : p.string();
+}
+
+}  // namespace
+
+TNetTrivialFTP::TNetTrivialFTP(TComponent* AOwner) : TNetUDPClient(AOwner) {
+  FTransferMode = tfOctet;
+  FPort = 69;
+  FRequestedBlockSize = 1500;
+  FReceiveTimeout = 4000;
+}
+
+void TNetTrivialFTP::PutFile(const std::string& LocalFileName, const std::string& RemoteFileName) {
+  TFileStream file(FullPath(LocalFileName), fmOpenRead | fmShareDenyWrite);
+  TReadAheadStream source(file);
+  PutStream(source, RemoteFileName);
+}
+
+void TNetTrivialFTP::PutStream(TStream& Source, const std::string& RemoteFileName) {
+  const int64_t size = Source.Size();
+  const int64_t position = Source.Position();
+  const int64_t left = std::max<int64_t>(size - position, 0);
+  StartWork(wmWrite, static_cast<int32_t>(left));  // the work counters are 32-bit
+  try {
+    Transfer(Source, RemoteFileName, left);
+  } catch (...) {
+    EndTransfer();
+    throw;
+  }
+  EndTransfer();
+}
+
+void TNetTrivialFTP::EndTransfer() {
+  // The socket is closed even when the end-of-work handler raises.
+  // Looked up afterwards: the handler may have released the handle.
+  struct TCloser {
+    TNetTrivialFTP* Client;
+    ~TCloser() {
+      if (TNetSocketHandle* h = Client->CurrentSocketHandle()) h->Close();
+    }
+  } closer{this};
+  FinishWork(wmWrite);
+}
+
+std::string TNetTrivialFTP::WriteRequest(const std::string& RemoteFileName) const {
+  std::string r;
+  r.push_back('\0');
+  r.push_back(static_cast<char>(opWRQ));
+  r += RemoteFileName;
+  r.push_back('\0');
+  r += FTransferMode == tfNetAscii ? "netascii" : "octet";
+  r.push_back('\0');
+  r += "blksize";
+  r.push_back('\0');
+  r += IntToStr(FRequestedBlockSize);
+  r.push_back('\0');
+  return r;
+}
+
+void TNetTrivialFTP::Transfer(TStream& Source, const std::string& RemoteFileName, int64_t Left) {
+  int32_t blockSize = KDefaultBlockSize;
+  SetBufferSize(blockSize + KHeaderSize);
+  // Sized once for the largest block this transfer can agree to, so no block allocates.
+  const size_t capacity = static_cast<size_t>(std::max(KDefaultBlockSize, std::min(FRequestedBlockSize, KMaxBlockSize))) +
+                          KHeaderSize;
+  if (FReceived.size() < capacity) FReceived.resize(capacity);
+  if (FData.size() < capacity) FData.resize(capacity);
+
+  SendDatagram(WriteRequest(RemoteFileName));
+
+  bool finished = false;
+  bool built = false;    // a DATA packet exists
+  uint16_t current = 0;  // its block number
+  int packetLength = 0;
+  for (;;) {
+    const int n = ReceiveDatagramBuffer(FReceived.data(), blockSize + KHeaderSize, FTransferHost, FTransferPort, -1);
+    if (n <= 0) {
+      if (finished) return;
+      throw ENetTFTPException("Timeout");
+    }
+    const uint8_t* reply = FReceived.data();
+    // The first reply that is not an ERROR starts the data; after that only an ACK of the
+    // block in flight moves on (or, after the last block, ends the transfer), and any other
+    // reply has that block sent again unchanged: a server that acknowledges the block before
+    // the last one has not got the last one.
+    bool advance = !built;
+    switch (n >= 2 ? Read16(reply) : -1) {
+      case opACK:
+        if (n < KHeaderSize || !built || Read16(reply + 2) != current) break;
+        if (finished) return;
+        advance = true;
+        break;
+      case opERROR:
+        RaiseTftpError(reply, n);
+      case opOACK:
+        // Options are agreed before the first block; a later OACK cannot change the block size.
+        if (!built) {
+          blockSize = ApplyOptionAck(reply, n, blockSize);
+          SetBufferSize(blockSize + KHeaderSize);
+        }
+        break;
+      default:
+        break;
+    }
+    if (advance) {
+      const int32_t count = static_cast<int32_t>(std::min<int64_t>(blockSize, Left));
+      const uint16_t number = static_cast<uint16_t>(built ? current + 1 : 1);  // 65535 is followed by 0
+      FData[0] = 0;
+      FData[1] = opDATA;
+      FData[2] = static_cast<uint8_t>(number >> 8);
+      FData[3] = static_cast<uint8_t>(number);
+      if (count > 0) Source.ReadBuffer(FData.data() + KHeaderSize, count);
+      Left -= count;
+      packetLength = count + KHeaderSize;
+      current = number;
+      built = true;
+      ReportWork(wmWrite, count);
+      finished = count < blockSize;
+    }
+    SendDatagramBuffer(FTransferHost, FTransferPort, FData.data(), packetLength);
+  }
+}
+
+int32_t TNetTrivialFTP::ApplyOptionAck(const uint8_t* APacket, int ALength, int32_t ACurrent) const {
+  if (!SameText(TextAt(APacket, ALength, 2), "blksize")) return ACurrent;
+  const int32_t size = StrToInt(TextAt(APacket, ALength, 10));
+  // Outside the option's range or above the request, the server's blocks would not be ours.
+  if (size < KMinBlockSize || size > KMaxBlockSize || size > FRequestedBlockSize)
+    throw ENetTFTPOptionNegotiationFailed(Format("Invalid block size accepted by the server: %d", size));
+  return size;
+}
+
+void TNetTrivialFTP::RaiseTftpError(const uint8_t* APacket, int ALength) {
+  if (ALength < KHeaderSize) throw ENetTFTPException("");  // too short to hold a code
+  std::string message = TextAt(APacket, ALength, KHeaderSize);
+  switch (Read16(APacket + 2)) {
+    case 1: throw ENetTFTPFileNotFound(std::move(message));
+    case 2: throw ENetTFTPAccessViolation(std::move(message));
+    case 3: throw ENetTFTPAllocationExceeded(std::move(message));
+    case 4: throw ENetTFTPIllegalOperation(std::move(message));
+    case 5: throw ENetTFTPUnknownTransferID(std::move(message));
+    case 6: throw ENetTFTPFileAlreadyExists(std::move(message));
+    case 7: throw ENetTFTPNoSuchUser(std::move(message));
+    case 8: throw ENetTFTPOptionNegotiationFailed(std::move(message));
+    default: throw ENetTFTPException(std::move(message));
+  }
+}

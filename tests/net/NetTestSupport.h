@@ -1,0 +1,134 @@
+// Shared by the network tests: a component that keeps the socket stack alive, a scope that
+// registers another stack class, a recorder of work events, host-side UDP peers on loopback,
+// temporary files.
+#pragma once
+#include "platform/HostSockets.h"  // first: see there
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "net/NetComponent.h"
+#include "net/NetStack.h"
+#include "net/NetStackWindows.h"
+#include "tools/RealTftpServer.h"
+
+namespace NetTest {
+
+// Registers a stack class for the scope; the stack in use changes only when the count of live
+// components next passes 0.
+class TStackClassScope {
+ public:
+  explicit TStackClassScope(TNetStackClass c) : FPrevious(NetStackState().SetStackClass(c)) {}
+  ~TStackClassScope() { NetStackState().SetStackClass(FPrevious); }
+
+ private:
+  TNetStackClass FPrevious;
+};
+
+// Keeps StackInstance alive for tests of the stack and the socket handle.
+class StackTest : public ::testing::Test {
+ protected:
+  TNetComponent FKeeper{nullptr};
+  TNetStack& Stack() { return *NetStackState().StackInstance(); }
+};
+
+// Every work event of a component, in order, as text ("begin 100", "work 40", "end").
+struct TWorkLog {
+  std::vector<std::string> Events;
+  std::vector<int32_t> Counts;  // the AWorkCount of each OnWork
+  void Attach(TNetComponent& c) {
+    c.OnWorkBegin = [this](TObject*, TWorkMode m, int32_t n) {
+      Events.push_back(std::string(m == wmWrite ? "write " : "read ") + "begin " + std::to_string(n));
+    };
+    c.OnWork = [this](TObject*, TWorkMode m, int32_t n) {
+      Events.push_back(std::string(m == wmWrite ? "write " : "read ") + "work " + std::to_string(n));
+      Counts.push_back(n);
+    };
+    c.OnWorkEnd = [this](TObject*, TWorkMode m) { Events.push_back(std::string(m == wmWrite ? "write " : "read ") + "end"); };
+  }
+  int Count(const std::string& prefix) const {
+    int n = 0;
+    for (const auto& e : Events)
+      if (e.rfind(prefix, 0) == 0) ++n;
+    return n;
+  }
+};
+
+// A host datagram socket bound to 127.0.0.1 on a free port.
+class THostPeer {
+ public:
+  THostPeer() {
+    FFd = ::socket(HostNet::AfInet, ::SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = HostNet::AfInet;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(FFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    ::getsockname(FFd, reinterpret_cast<sockaddr*>(&sa), &len);
+    FPort = ntohs(sa.sin_port);
+  }
+  ~THostPeer() { ::close(FFd); }
+  THostPeer(const THostPeer&) = delete;
+  THostPeer& operator=(const THostPeer&) = delete;
+
+  uint16_t Port() const { return FPort; }
+  void SendTo(uint16_t port, const std::string& data) {
+    sockaddr_in sa{};
+    sa.sin_family = HostNet::AfInet;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    ::sendto(FFd, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  }
+  // False when nothing came within timeoutMs.
+  bool Receive(std::string& data, uint16_t& fromPort, int timeoutMs = 3000) {
+    pollfd p{FFd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0) return false;
+    char buf[70000];
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    const ssize_t n = ::recvfrom(FFd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&sa), &len);
+    if (n < 0) return false;
+    data.assign(buf, static_cast<size_t>(n));
+    fromPort = ntohs(sa.sin_port);
+    return true;
+  }
+
+ private:
+  int FFd = -1;
+  uint16_t FPort = 0;
+};
+
+using RealPeers::TTempDir;
+
+// Bytes that differ from block to block and from one wrap of the block numbers to the next.
+inline std::string PatternBytes(size_t n, uint32_t seed = 1) {
+  std::string s(n, '\0');
+  uint32_t x = seed * 2654435761u + 12345u;
+  for (size_t i = 0; i < n; ++i) {
+    x = x * 1103515245u + 12345u;
+    s[i] = static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+inline int64_t MsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+}
+
+}  // namespace NetTest
