@@ -2,8 +2,12 @@
 // transfer and completion.
 #include "Unit1.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "graphics/UiGIF.h"
 #include "platform/Shell.h"
+#include "platform/Streams.h"
 
 extern const unsigned char LogoGif[];
 extern const std::size_t LogoGifSize;
@@ -15,6 +19,9 @@ constexpr int32_t kLogoLeft = 448, kLogoTop = 16, kLogoWidth = 65, kLogoHeight =
 const char* const kSubtitle = "Norvane 302 Firmware Upgrade Software";
 const char* const kTargetVersion = "R2.01M.B06.PK_021206a_T93.3.44";
 const char* const kGreeting = "Welcome to Titanium";
+const char* const kUpgradeFailed =
+    "There was a problem upgrading your modem. Press Ok to try again. For any assistance please call the Pelko "
+    "Broadband Helpdesk on 0800 CALL PELKO (0800 11 22 33)";
 
 // The logo as a stored picture holds it: a 32-bit little-endian count, then the GIF file.
 std::string StoredLogo() {
@@ -55,6 +62,16 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   tnTelnet1->SetName("tnTelnet1");
   tnTelnet1->SetFirewallPort(80);
   tnTelnet1->OnDataIn = [this](TObject* s, std::string text) { tnTelnet1DataIn(s, std::move(text)); };
+
+  NetTFTP = new TNetTrivialFTP(this);
+  NetTFTP->SetName("NetTFTP");
+  NetTFTP->SetPort(69);
+  NetTFTP->SetReceiveTimeout(4000);
+  NetTFTP->SetRequestedBlockSize(1024);
+  NetTFTP->SetBroadcastEnabled(true);
+  NetTFTP->SetActive(true);  // recorded while loading; the endpoint opens when loading ends
+  NetTFTP->OnWork = [this](TObject* s, TWorkMode m, int32_t c) { NetTFTPWork(s, m, c); };
+  NetTFTP->OnStatus = [this](TObject* s, TNetStatus st, const std::string& t) { NetTFTPStatus(s, st, t); };
 
   EndLoading();
 }
@@ -437,7 +454,35 @@ void TForm1::UiWizardInteriorPage4BackButtonClick(TObject*, bool&) {
 // ---- transfer and completion ----
 
 void TForm1::UiWizardInteriorPage2Page(TObject*) {
-  // The firmware upload is wired in when the transfer client and the progress bar exist.
+  std::string name = RecoveryMode() ? "TEImage.bin" : "TEPatch.bin";
+  // The size sets the bar's scale; a missing or unreadable file fails here, before any
+  // traffic, and reaches the standard error report.
+  TBinaryFile file(name);
+  file.Reset();
+  int64_t size = file.FileSize();
+  ProgressBar->SetMaximum(static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX)));
+  ProgressBar->SetPosition(0);
+  file.Close();
+  NetTFTP->SetHost(Edit1->Text());
+  NetTFTP->SetActive(true);
+  bool failed = false;
+  try {
+    std::string chosen = RecoveryMode() ? "TEImage.bin" : "TEPatch.bin";
+    NetTFTP->PutFile(chosen, chosen);
+  } catch (const std::exception&) {
+    Application->MessageBox(kUpgradeFailed, Application->Title());
+    failed = true;
+  }
+  if (failed)
+    UiWizard1->SelectFirstPage();
+  else if (!RecoveryMode())
+    UiWizard1->SelectLastPage();
+}
+
+void TForm1::NetTFTPWork(TObject*, TWorkMode, int32_t AWorkCount) { ProgressBar->SetPosition(AWorkCount); }
+
+void TForm1::NetTFTPStatus(TObject*, TNetStatus, const std::string& AStatusText) {
+  Application->MessageBox(AStatusText, Application->Title());
 }
 
 void TForm1::UiWizardInteriorPage5NextButtonClick(TObject*, bool&) { UiWizard1->Pages().Items(4)->Show(); }

@@ -11,6 +11,7 @@
 #include "platform/Label.h"
 #include "platform/Memo.h"
 #include "platform/RadioGroup.h"
+#include "net/NetTrivialFTP.h"
 #include "telnet/TnTelnet.h"
 #include "widgets/UiSpecialProgress.h"
 #include "wizard/UiWizard.h"
@@ -70,6 +71,7 @@ class TForm1 : public TForm {
   TImage* Image7;
   // Non-visual components.
   TTnTelnet* tnTelnet1;
+  TNetTrivialFTP* NetTFTP;
 
   // Connection choice.
   void UiWizardWelcomePage1NextButtonClick(TObject* Sender, bool& Stop);
@@ -86,6 +88,8 @@ class TForm1 : public TForm {
   void tnTelnet1DataIn(TObject* Sender, std::string Text);
   // Transfer and completion.
   void UiWizardInteriorPage2Page(TObject* Sender);
+  void NetTFTPWork(TObject* Sender, TWorkMode AWorkMode, int32_t AWorkCount);
+  void NetTFTPStatus(TObject* ASender, TNetStatus AStatus, const std::string& AStatusText);
   void UiWizardInteriorPage5NextButtonClick(TObject* Sender, bool& Stop);
   void UiWizardInteriorPage6BackButtonClick(TObject* Sender, bool& Stop);
   void UiWizardInteriorPage6FinishButtonClick(TObject* Sender, bool& Stop);

@@ -1,0 +1,337 @@
+// The whole upgrade through the real main window, headless, driven by clicks: the probe of a
+// simulated modem on a loopback address and its four verdicts, the firmware upload with the
+// progress bar, the completion pages and "restart.exe", the recovery road, and the failures.
+// The modem listens on 127.x.y.z at the program's fixed ports (23 and 69), so these tests run
+// as root, each on an address of its own.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+#include "SimModem.h"
+#include "app/Unit1.h"
+#include "platform/Input.h"
+#include "support/Headless.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng() & 0xFF);
+  return s;
+}
+
+const char* kFailureText =
+    "There was a problem upgrading your modem. Press Ok to try again. For any assistance please call the Pelko "
+    "Broadband Helpdesk on 0800 CALL PELKO (0800 11 22 33)";
+
+class UpgradeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/wizard-upgrade-XXXXXX";
+    Dir = mkdtemp(tmpl);
+    ModemDir = Dir + "/modem";
+    mkdir(ModemDir.c_str(), 0755);
+    ASSERT_NE(getcwd(OldCwd, sizeof OldCwd), nullptr);
+    ASSERT_EQ(chdir(Dir.c_str()), 0);
+    WriteFile("restart.exe", "#!/bin/sh\ntouch '" + Dir + "/restart-ran'\n");
+    chmod("restart.exe", 0755);
+    Firmware = RandomBytes(5000, 1);
+    WriteFile("TEPatch.bin", Firmware);
+    Recovery = RandomBytes(3000, 2);
+    WriteFile("TEImage.bin", Recovery);
+    // An address of this test's own, so parallel tests never meet.
+    unsigned pid = static_cast<unsigned>(getpid());
+    Address = "127.77." + std::to_string((pid >> 8) % 250 + 1) + "." + std::to_string(pid % 250 + 1);
+    App = std::make_unique<TScopedApplication>();
+    Application->OnMessageBox = [this](const TMessageBoxRecord& r) {
+      Boxes.push_back(r);
+      return IDOK;
+    };
+  }
+  void TearDown() override {
+    if (F) delete F;
+    Form1 = nullptr;
+    App.reset();
+    Modem.Stop();
+    ASSERT_EQ(chdir(OldCwd), 0);
+    std::system(("rm -rf '" + Dir + "'").c_str());
+  }
+  void StartModem() {
+    ASSERT_TRUE(Modem.Start(Address, 23, 69, ModemDir))
+        << Modem.Failure() << " (binding ports 23 and 69 needs root)";
+  }
+  void OpenWindow() {
+    F = Application->CreateForm<TForm1>();
+    Form1 = F;
+    F->Show();
+    Pump();
+  }
+  int Page() const { return F->UiWizard1->ActivePageIndex(); }
+  TUiWizardButtonControl* Btn(TUiWizardButtonKind k) { return F->UiWizard1->Button(k).Control(); }
+  // Through the application's own dispatch, so a failing handler meets the error report.
+  void Click(TControl* c) {
+    PostClick(*c);
+    Application->ProcessMessages();
+  }
+  void ClickButton(TUiWizardButtonKind k) { Click(Btn(k)); }
+  TUiWizardButtonSet Shown() {
+    TUiWizardButtonSet s;
+    for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+      auto kind = static_cast<TUiWizardButtonKind>(k);
+      if (Btn(kind)->Visible() && Btn(kind)->Height() > 0) s = s + kind;
+    }
+    return s;
+  }
+  // Welcome -> connection page -> custom address pointed at the modem -> Next (the probe).
+  void ProbeAt(const std::string& address) {
+    ClickButton(bkNext);
+    Click(F->RadioGroup2->Buttons(0));
+    PostText(*F, address);
+    Pump();
+    ClickButton(bkNext);
+  }
+  bool RestartRan() {
+    struct stat st {};
+    for (int i = 0; i < 100; ++i) {
+      if (stat((Dir + "/restart-ran").c_str(), &st) == 0) return true;
+      usleep(20000);
+    }
+    return false;
+  }
+
+  std::string Dir, ModemDir, Address, Firmware, Recovery;
+  char OldCwd[4096] = {};
+  std::unique_ptr<TScopedApplication> App;
+  std::vector<TMessageBoxRecord> Boxes;
+  SimModem::TModem Modem;
+  TForm1* F = nullptr;
+};
+
+}  // namespace
+
+// Catches a normal road that misjudges an old firmware, sends the wrong bytes, leaves the bar
+// short of 100 %, lands elsewhere than page 6, or ends without starting "restart.exe".
+TEST_F(UpgradeTest, NormalRoadUpgradesAndRestarts) {
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkNext, bkCancel}));
+  EXPECT_TRUE(F->Label17->Visible());
+  EXPECT_TRUE(F->Label18->Visible());
+  EXPECT_FALSE(F->Label12->Visible());
+  EXPECT_EQ(F->Label5->Caption(), " ");
+  EXPECT_EQ(Modem.TelnetConnections(), 1);
+  std::vector<int32_t> positions;
+  uint32_t barRightEnd = 0, barLeftEnd = 0;
+  F->NetTFTP->OnWork = [&](TObject* s, TWorkMode m, int32_t c) {
+    positions.push_back(c);
+    F->NetTFTPWork(s, m, c);
+    // The bar redraws at once, inside the transfer: read its pixels on the form right away.
+    TPoint o = F->ProgressBar->FormOrigin();
+    barRightEnd = F->Surface().Pixel(o.X + 369 - 5, o.Y + 6);
+    barLeftEnd = F->Surface().Pixel(o.X + 4, o.Y + 6);
+  };
+  ClickButton(bkNext);
+  EXPECT_EQ(Page(), 6);
+  EXPECT_TRUE(Boxes.empty()) << (Boxes.empty() ? "" : Boxes[0].Text);
+  EXPECT_EQ(ReadFile(ModemDir + "/TEPatch.bin"), Firmware) << "the modem's copy differs";
+  EXPECT_EQ(Modem.LastBlockSize(), 1024);
+  ASSERT_FALSE(positions.empty());
+  EXPECT_EQ(positions.back(), 5000);
+  EXPECT_EQ(F->ProgressBar->Maximum(), 5000);
+  EXPECT_EQ(F->ProgressBar->Position(), 5000);
+  // At 100 % the fill runs from near white at the left to near blue at the right end.
+  EXPECT_GT(barLeftEnd & 0xFF0000, 0xC00000u) << std::hex << barLeftEnd;
+  EXPECT_LT((barRightEnd >> 16) & 0xFF, 0x30u) << std::hex << barRightEnd;
+  EXPECT_GT(barRightEnd & 0xFF, 0xC0u) << std::hex << barRightEnd;
+  ClickButton(bkFinish);
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_TRUE(RestartRan());
+}
+
+// Catches the target version not taking precedence, or a Finish that starts the restart.
+TEST_F(UpgradeTest, TargetVersionIsUpToDate) {
+  Modem.Greeting = SimModem::TargetFirmware();
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), TUiWizardButtonSet{bkFinish});
+  EXPECT_EQ(F->Label5->Top(), 140);
+  EXPECT_EQ(F->Label5->Caption(),
+            "Your modem already has the latest version of firmware, so it doesnt need to be updated.");
+  EXPECT_TRUE(F->Label16->Visible());
+  ClickButton(bkFinish);
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(RestartRan()) << "Finish on the verdict page starts nothing";
+}
+
+// Catches a foreign greeting judged as the expected modem.
+TEST_F(UpgradeTest, ForeignGreetingIsWrongModem) {
+  Modem.Greeting = SimModem::ForeignModem();
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkCancel}));
+  EXPECT_EQ(F->Label5->Caption(),
+            "This will only work on a Norvane NV 302 modem, please make sure you are using the correct modem.");
+  EXPECT_FALSE(F->Label17->Visible());
+}
+
+// Catches chunks judged together instead of the last one deciding, and text after a NUL
+// taking part.
+TEST_F(UpgradeTest, LastChunkDecidesAndNulCutsTheText) {
+  Modem.Greeting.Chunks = {"\r\nWelcome to Titanium\r\n", std::string("\xFF\xF1", 2), "login: "};
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkCancel})) << "the last chunk holds neither text";
+  EXPECT_EQ(F->Memo1->Text(), "login: ");
+}
+
+TEST_F(UpgradeTest, TextAfterNulTakesNoPart) {
+  Modem.Greeting.Chunks = {std::string("login\0Welcome to Titanium", 25)};
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkCancel}));
+  EXPECT_EQ(F->Memo1->Text(), "login");
+}
+
+// Catches a probe that receives nothing changing the page, or a failed probe not showing the
+// cannot-detect state with the connection page at rest.
+TEST_F(UpgradeTest, SilentModemAndClosedPortAndEmptyAddress) {
+  Modem.Greeting = SimModem::Silent();
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkNext, bkCancel})) << "nothing arrived: initial state";
+  EXPECT_TRUE(F->Label5->Visible());
+  ClickButton(bkBack);
+  ASSERT_EQ(Page(), 1);
+  Modem.Stop();  // now the port is closed
+  Click(F->RadioGroup2->Buttons(0));
+  PostText(*F, Address);
+  Pump();
+  ClickButton(bkNext);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkCancel}));
+  EXPECT_TRUE(F->Label12->Visible());
+  EXPECT_TRUE(F->Label11->Visible());
+  EXPECT_FALSE(F->Label5->Visible());
+  EXPECT_TRUE(F->Label9->Visible());
+  EXPECT_FALSE(F->Label6->Visible());
+  ClickButton(bkBack);
+  Click(F->RadioGroup2->Buttons(0));  // empty address
+  ClickButton(bkNext);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkCancel}));
+  EXPECT_TRUE(F->Label12->Visible());
+}
+
+// Catches a default road that reaches the network: the guard turns 10.1.1.1 into a failure.
+TEST_F(UpgradeTest, EthernetDefaultNeverLeavesTheMachine) {
+  OpenWindow();
+  ClickButton(bkNext);
+  Click(F->RadioGroup1->Buttons(0));
+  ClickButton(bkNext);
+  ASSERT_EQ(Page(), 3);
+  EXPECT_TRUE(F->Label12->Visible()) << "cannot detect a modem the guard keeps out of reach";
+}
+
+// Catches a recovery road that probes, sends the wrong file, or lands off page 5; and a Back
+// there that does not return to a cleared connection page.
+TEST_F(UpgradeTest, RecoveryRoadSendsTheImage) {
+  StartModem();
+  OpenWindow();
+  ClickButton(bkNext);
+  Click(F->RadioGroup3->Buttons(0));
+  // The recovery address is fixed; point it at the modem as a tester would.
+  F->Edit1->SetText(Address);
+  ClickButton(bkNext);
+  ASSERT_EQ(Page(), 2);
+  ClickButton(bkNext);
+  EXPECT_EQ(Page(), 5);
+  EXPECT_EQ(Modem.TelnetConnections(), 0) << "recovery opens no telnet connection";
+  EXPECT_EQ(ReadFile(ModemDir + "/TEImage.bin"), Recovery);
+  ClickButton(bkBack);
+  EXPECT_EQ(Page(), 1);
+  EXPECT_EQ(F->RadioGroup3->ItemIndex(), -1);
+}
+
+// Catches a silent TFTP side that is not reported with the fixed message, or routes wrongly.
+TEST_F(UpgradeTest, SilentTftpFailsWithTheFixedMessage) {
+  Modem.TftpMode = SimModem::TTftpMode::Silent;
+  StartModem();
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  ClickButton(bkNext);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, kFailureText);
+  EXPECT_EQ(Page(), 0) << "the normal road returns to the welcome page";
+}
+
+// Catches a TFTP error packet reported otherwise than by the fixed message; and the recovery
+// road's return to page 1.
+TEST_F(UpgradeTest, TftpErrorOnRecoveryRoadReturnsToPageOne) {
+  Modem.TftpMode = SimModem::TTftpMode::Error;
+  StartModem();
+  OpenWindow();
+  ClickButton(bkNext);
+  Click(F->RadioGroup3->Buttons(0));
+  F->Edit1->SetText(Address);
+  ClickButton(bkNext);
+  ClickButton(bkNext);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, kFailureText);
+  EXPECT_EQ(Page(), 1);
+}
+
+// Catches a missing firmware file that is not reported as "File not found." or that moves on.
+TEST_F(UpgradeTest, MissingFirmwareIsReportedAndThePageKept) {
+  StartModem();
+  unlink("TEPatch.bin");
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  ClickButton(bkNext);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "File not found.");
+  EXPECT_EQ(Page(), 4);
+  EXPECT_EQ(Shown(), TUiWizardButtonSet{});
+  EXPECT_EQ(Modem.TftpRequests(), 0) << "no traffic before the file is read";
+}
+
+// Catches a zero-length firmware that is not sent as one empty block, or a bar that moves.
+TEST_F(UpgradeTest, ZeroLengthFirmware) {
+  StartModem();
+  WriteFile("TEPatch.bin", "");
+  OpenWindow();
+  ProbeAt(Address);
+  ASSERT_EQ(Page(), 3);
+  ClickButton(bkNext);
+  EXPECT_EQ(Page(), 6);
+  EXPECT_EQ(F->ProgressBar->Maximum(), 0);
+  struct stat st {};
+  ASSERT_EQ(stat((ModemDir + "/TEPatch.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 0);
+}
