@@ -96,10 +96,12 @@ bool TModem::Start(const std::string& address, uint16_t telnetPort, uint16_t tft
     FTelnetFd = BindSocket(SOCK_STREAM, address, telnetPort, FFailure);
     if (FTelnetFd < 0) return false;
   }
-  FTftpFd = BindSocket(SOCK_DGRAM, address, tftpPort, FFailure);
-  if (FTftpFd < 0) return false;
+  if (TftpEnabled) {
+    FTftpFd = BindSocket(SOCK_DGRAM, address, tftpPort, FFailure);
+    if (FTftpFd < 0) return false;
+  }
   if (FTelnetFd >= 0) FTelnetThread = std::thread([this] { TelnetLoop(); });
-  FTftpThread = std::thread([this] { TftpLoop(); });
+  if (FTftpFd >= 0) FTftpThread = std::thread([this] { TftpLoop(); });
   return true;
 }
 

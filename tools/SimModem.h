@@ -44,6 +44,7 @@ class TModem {
   uint16_t ErrorCode = 2;
   std::string ErrorText = "Access violation";
   bool TelnetEnabled = true;
+  bool TftpEnabled = true;  // off when a real TFTP server plays the modem's TFTP side
 
   // Listens on address:telnetPort (TCP) and address:tftpPort (UDP); received files go to dir.
   // Returns false, with the reason in Failure(), when a socket cannot be bound.
