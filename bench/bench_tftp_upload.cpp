@@ -165,8 +165,12 @@ void PrintSummary() {
   auto wall = [](const char* c) { return Median(GFigures[c].Wall); };
   auto cpuPerBlock = [](const char* c) { return Median(GFigures[c].Cpu) / KBlocks * 1e6; };
   std::printf("\n8 MiB at block size 1024 to tftpd-hpa on loopback, median of %d uploads each:\n", KRounds);
-  for (const char* c : {"ours", "curl", "atftp"})
-    std::printf("  %-6s %8.3f s   %6.2f us CPU per block\n", c, wall(c), cpuPerBlock(c));
+  // The best upload too: on a shared machine a slow upload is mostly someone else's load.
+  for (const char* c : {"ours", "curl", "atftp"}) {
+    const auto& w = GFigures[c].Wall;
+    std::printf("  %-6s %8.3f s (best %.3f s)   %6.2f us CPU per block\n", c, wall(c),
+                w.empty() ? 0.0 : *std::min_element(w.begin(), w.end()), cpuPerBlock(c));
+  }
   const double ours = wall("ours");
   const double fastest = std::min(wall("curl") > 0 ? wall("curl") : 1e9, wall("atftp") > 0 ? wall("atftp") : 1e9);
   if (ours > 0 && wall("curl") > 0) std::printf("  ratio ours/curl    %.2f\n", ours / wall("curl"));
