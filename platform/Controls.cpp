@@ -143,11 +143,51 @@ void TControl::Invalidate() {
   f->InvalidateRect(Bounds(o.X, o.Y, FWidth, FHeight));
 }
 
+namespace {
+// Whether any control painted after `node` (a later sibling in its layer, or any windowed
+// sibling above a window-less one), at any level up to the form, covers part of r.
+bool Overlapped(const TControl* node, const TRect& r) {
+  for (const TControl* c = node; c->Parent(); c = c->Parent()) {
+    const TWinControl* p = c->Parent();
+    bool after = false;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int i = 0; i < p->ControlCount(); ++i) {
+        const TControl* s = p->Controls(i);
+        bool windowed = dynamic_cast<const TWinControl*>(s) != nullptr;
+        if (windowed != (pass == 1)) continue;
+        if (s == c) {
+          after = true;
+          continue;
+        }
+        if (!after || !s->Visible()) continue;
+        TPoint so = s->FormOrigin();
+        if (!IntersectRect(Bounds(so.X, so.Y, s->Width(), s->Height()), r).IsEmpty()) return true;
+      }
+    }
+  }
+  return false;
+}
+}  // namespace
+
 void TControl::Repaint() {
   TCustomForm* f = ParentForm();
   if (!f || !Showing()) return;
+  if (f == this) {
+    f->PaintNow(ClientRect());
+    return;
+  }
   TPoint o = FormOrigin();
-  f->PaintNow(f == this ? ClientRect() : Bounds(o.X, o.Y, FWidth, FHeight));
+  TRect r = Bounds(o.X, o.Y, FWidth, FHeight);
+  if (IsOpaque() && !Overlapped(this, r)) {
+    // What of it is visible inside its parents.
+    for (const TControl* p = FParent; p && p->FParent; p = p->FParent) {
+      TPoint po = p->FormOrigin();
+      r = IntersectRect(r, Bounds(po.X, po.Y, p->FWidth, p->FHeight));
+    }
+    f->PaintControlNow(this, r);
+    return;
+  }
+  f->PaintNow(r);
 }
 
 void TControl::BringToFront() {

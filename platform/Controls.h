@@ -104,8 +104,11 @@ class TControl : public TComponent {
 
   // Repaint later: marks the control's area for the next paint of its form.
   void Invalidate();
-  // Repaint now: paints the control's area and presents it at once.
+  // Repaint now: paints the control's area and presents it at once. An opaque control that
+  // nothing overlaps is painted alone, without its parents underneath.
   virtual void Repaint();
+  // Whether Paint covers every pixel of the control's bounds.
+  virtual bool IsOpaque() const { return false; }
   void Update() {}
   void BringToFront();
   void SendToBack();

@@ -104,6 +104,14 @@ void TCustomForm::PaintNow(const TRect& r) {
   if (FNative && Visible()) FNative->Present(FSurface, c);
 }
 
+void TCustomForm::PaintControlNow(TControl* control, const TRect& r) {
+  TRect c = IntersectRect(r, ClientRect());
+  if (c.IsEmpty() || FSurface.Width() == 0) return;
+  FCanvas.SetSurface(&FSurface);
+  control->PaintTree(FCanvas, c);
+  if (FNative && Visible()) FNative->Present(FSurface, c);
+}
+
 void TCustomForm::PaintPending() {
   TRect d = FDirty;
   FDirty = TRect{};

@@ -52,6 +52,9 @@ class TCustomForm : public TWinControl {
   TSurface& Surface() { return FSurface; }
   // Paints the part of the form in r (form coordinates) now and presents it.
   void PaintNow(const TRect& r);
+  // Paints one control (with its children) in r now and presents it; the caller knows it
+  // covers r and that nothing above it does.
+  void PaintControlNow(TControl* control, const TRect& r);
   // Marks r for the next WM_PAINT.
   void InvalidateRect(const TRect& r);
   // Paints everything pending now (tests and screenshots use this).

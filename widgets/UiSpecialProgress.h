@@ -20,6 +20,8 @@ enum TUiBorderStyle { bsNone, bsSingle };
 class TUiSpecialProgress : public TGraphicControl {
  public:
   explicit TUiSpecialProgress(TComponent* AOwner);
+  // It paints every pixel of its area, except when too small to paint at all.
+  bool IsOpaque() const override { return Width() >= 3 && Height() >= 3; }
 
   int32_t Minimum() const { return FMinimum; }
   void SetMinimum(int32_t v);

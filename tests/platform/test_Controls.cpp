@@ -334,3 +334,53 @@ TEST_F(ControlsTest, PixelsOfFormAndButton) {
   Pump();
   EXPECT_EQ(s.Pixel(100, 100), ColorToPixel(clBtnFace)) << "a hidden button leaves the form colour";
 }
+
+namespace {
+// Paints its whole area in one colour, and counts its paints.
+class TOpaqueBlock : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  bool IsOpaque() const override { return true; }
+  TColor Fill = clRed;
+  int Paints = 0;
+
+ protected:
+  void Paint(TCanvas& c) override {
+    ++Paints;
+    c.Brush.Color = Fill;
+    c.FillRect(ClientRect());
+  }
+};
+class TCountingPanel : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int Paints = 0;
+
+ protected:
+  void Paint(TCanvas& c) override {
+    ++Paints;
+    c.Brush.Color = clBtnFace;
+    c.FillRect(ClientRect());
+  }
+};
+}  // namespace
+
+// Catches an opaque control's immediate repaint that paints over a control lying above it, or
+// that repaints its parents when nothing overlaps it.
+TEST_F(ControlsTest, OpaqueRepaintRespectsWhatLiesAbove) {
+  auto* panel = Add<TCountingPanel>(0, 0, 300, 200);
+  auto* block = Add<TOpaqueBlock>(10, 10, 100, 30, panel);
+  ShowForm();
+  int panelPaints = panel->Paints;
+  block->Fill = clBlue;
+  block->Repaint();
+  EXPECT_EQ(panel->Paints, panelPaints) << "nothing overlaps: the parent is not painted again";
+  EXPECT_EQ(Form->Surface().Pixel(50, 20), ColorToPixel(clBlue));
+  auto* above = Add<TOpaqueBlock>(40, 15, 20, 10, panel);
+  above->Fill = clLime;
+  Pump();
+  block->Fill = clRed;
+  block->Repaint();
+  EXPECT_EQ(Form->Surface().Pixel(45, 20), ColorToPixel(clLime)) << "the control above stays on top";
+  EXPECT_EQ(Form->Surface().Pixel(20, 20), ColorToPixel(clRed));
+}
