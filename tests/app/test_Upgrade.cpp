@@ -104,6 +104,16 @@ class UpgradeTest : public ::testing::Test {
     Pump();
     ClickButton(bkNext);
   }
+  // Welcome -> flashing-lights choice -> page 2 -> Next, which runs the upload.
+  void RecoveryRoadToUpload() {
+    ClickButton(bkNext);
+    Click(F->RadioGroup3->Buttons(0));
+    // The recovery address is fixed; point it at the modem as a tester would.
+    F->Edit1->SetText(Address);
+    ClickButton(bkNext);
+    ASSERT_EQ(Page(), 2);
+    ClickButton(bkNext);
+  }
   bool RestartRan() {
     struct stat st {};
     for (int i = 0; i < 100; ++i) {
@@ -262,13 +272,7 @@ TEST_F(UpgradeTest, EthernetDefaultNeverLeavesTheMachine) {
 TEST_F(UpgradeTest, RecoveryRoadSendsTheImage) {
   StartModem();
   OpenWindow();
-  ClickButton(bkNext);
-  Click(F->RadioGroup3->Buttons(0));
-  // The recovery address is fixed; point it at the modem as a tester would.
-  F->Edit1->SetText(Address);
-  ClickButton(bkNext);
-  ASSERT_EQ(Page(), 2);
-  ClickButton(bkNext);
+  RecoveryRoadToUpload();
   EXPECT_EQ(Page(), 5);
   EXPECT_EQ(Modem.TelnetConnections(), 0) << "recovery opens no telnet connection";
   EXPECT_EQ(ReadFile(ModemDir + "/TEImage.bin"), Recovery);
@@ -296,11 +300,7 @@ TEST_F(UpgradeTest, TftpErrorOnRecoveryRoadReturnsToPageOne) {
   Modem.TftpMode = SimModem::TTftpMode::Error;
   StartModem();
   OpenWindow();
-  ClickButton(bkNext);
-  Click(F->RadioGroup3->Buttons(0));
-  F->Edit1->SetText(Address);
-  ClickButton(bkNext);
-  ClickButton(bkNext);
+  RecoveryRoadToUpload();
   ASSERT_EQ(Boxes.size(), 1u);
   EXPECT_EQ(Boxes[0].Text, kFailureText);
   EXPECT_EQ(Page(), 1);
