@@ -18,8 +18,10 @@
 
 namespace {
 
+// Procedures and watch callbacks are shared, not copied, on each call: a callback may destroy
+// its own registration, and copying a large closure would allocate per message.
 struct TWindowRec {
-  TWndProc Proc;
+  std::shared_ptr<const TWndProc> Proc;
   void* Data = nullptr;
   bool Invalid = false;
 };
@@ -27,7 +29,7 @@ struct TWindowRec {
 struct TWatchRec : TLoopRegistration {
   int Fd = -1;
   uint16_t Events = 0;
-  std::function<void(uint16_t)> Callback;
+  std::shared_ptr<const std::function<void(uint16_t)>> Callback;
   bool Alive = true;
   ~TWatchRec() override;
 };
@@ -52,9 +54,47 @@ struct TTimerEntry {
   bool operator>(const TTimerEntry& o) const { return Due != o.Due ? Due > o.Due : Seq > o.Seq; }
 };
 
+// Posted messages, first in first out. A ring that only ever grows, so that a steady flow of
+// messages (one per datagram, say) allocates nothing.
+class TMsgRing {
+ public:
+  bool Empty() const { return FCount == 0; }
+  void Push(const TMsg& m) {
+    if (FCount == FSlots.size()) Grow();
+    FSlots[(FHead + FCount) % FSlots.size()] = m;
+    ++FCount;
+  }
+  TMsg Pop() {
+    TMsg m = FSlots[FHead];
+    FHead = (FHead + 1) % FSlots.size();
+    --FCount;
+    return m;
+  }
+
+ private:
+  void Grow() {
+    std::vector<TMsg> bigger(FSlots.size() * 2);
+    for (size_t i = 0; i < FCount; ++i) bigger[i] = FSlots[(FHead + i) % FSlots.size()];
+    FSlots.swap(bigger);
+    FHead = 0;
+  }
+  std::vector<TMsg> FSlots = std::vector<TMsg>(64);
+  size_t FHead = 0;
+  size_t FCount = 0;
+};
+
+// What one wait looked at: the hooks and watches registered when it began (callbacks may
+// change the registrations) and the readiness of each watch. One frame per nesting depth, kept
+// for reuse, so that waiting allocates nothing once the lists have reached their size.
+struct TWaitFrame {
+  std::vector<TIdleRec*> Hooks;
+  std::vector<TWatchRec*> Watches;
+  std::vector<TWaitItem> Items;
+};
+
 struct TLoopState {
   std::mutex QueueLock;  // guards Queue only: posting may come from any thread
-  std::deque<TMsg> Queue;
+  TMsgRing Queue;
   TLoopWait Waiter;
 
   std::unordered_map<HWND, TWindowRec> Windows;
@@ -66,7 +106,8 @@ struct TLoopState {
   std::vector<TTimerRec*> LiveTimers;
   uint64_t TimerSeq = 0;
   std::vector<TIdleRec*> IdleHooks;
-  std::vector<TWaitItem> WaitItems;
+  std::deque<TWaitFrame> WaitFrames;  // a deque: a nested wait's frame must not move ours
+  size_t WaitDepth = 0;
 };
 
 TLoopState& Loop() {
@@ -98,7 +139,7 @@ TIdleRec::~TIdleRec() {
 HWND AllocateHWnd(TWndProc proc) {
   TLoopState& L = Loop();
   HWND h = L.NextHandle++;
-  L.Windows[h] = TWindowRec{std::move(proc), nullptr, false};
+  L.Windows[h] = TWindowRec{proc ? std::make_shared<const TWndProc>(std::move(proc)) : nullptr, nullptr, false};
   return h;
 }
 
@@ -147,7 +188,7 @@ bool PostMessage(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
   TLoopState& L = Loop();
   {
     std::lock_guard<std::mutex> g(L.QueueLock);
-    L.Queue.push_back(TMsg{hwnd, msg, w, l});
+    L.Queue.Push(TMsg{hwnd, msg, w, l});
   }
   L.Waiter.Wake();
   return true;
@@ -159,9 +200,8 @@ bool PeekMessage(TMsg& msg) {
   TLoopState& L = Loop();
   {
     std::lock_guard<std::mutex> g(L.QueueLock);
-    if (!L.Queue.empty()) {
-      msg = L.Queue.front();
-      L.Queue.pop_front();
+    if (!L.Queue.Empty()) {
+      msg = L.Queue.Pop();
       return true;
     }
   }
@@ -185,8 +225,8 @@ LRESULT DispatchMessage(const TMsg& msg) {
   TLoopState& L = Loop();
   auto it = L.Windows.find(msg.hwnd);
   if (it == L.Windows.end()) return 0;
-  TWndProc proc = it->second.Proc;  // copied: the procedure may destroy its own window
-  LRESULT r = proc ? proc(msg.hwnd, msg.message, msg.wParam, msg.lParam)
+  std::shared_ptr<const TWndProc> proc = it->second.Proc;  // held: it may destroy its own window
+  LRESULT r = proc ? (*proc)(msg.hwnd, msg.message, msg.wParam, msg.lParam)
                    : DefWindowProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
   // A paint handler that forgot to validate must not make the queue spin.
   if (msg.message == WM_PAINT) ValidateWindow(msg.hwnd);
@@ -201,7 +241,7 @@ bool MessageWaiting() {
   TLoopState& L = Loop();
   if (!L.InvalidOrder.empty()) return true;
   std::lock_guard<std::mutex> g(L.QueueLock);
-  return !L.Queue.empty();
+  return !L.Queue.Empty();
 }
 
 // Fires due timers; returns the ms until the next one, or -1 when none is set.
@@ -225,10 +265,28 @@ int RunTimers() {
   return -1;
 }
 
+// Takes the frame for this nesting depth for as long as the wait lasts.
+class TWaitFrameUse {
+ public:
+  explicit TWaitFrameUse(TLoopState& L) : FLoop(L) {
+    if (L.WaitFrames.size() <= L.WaitDepth) L.WaitFrames.emplace_back();
+    Frame = &L.WaitFrames[L.WaitDepth++];
+  }
+  ~TWaitFrameUse() { --FLoop.WaitDepth; }
+  TWaitFrameUse(const TWaitFrameUse&) = delete;
+  TWaitFrameUse& operator=(const TWaitFrameUse&) = delete;
+  TWaitFrame* Frame;
+
+ private:
+  TLoopState& FLoop;
+};
+
 }  // namespace
 
 bool WaitMessage(int timeoutMs) {
   TLoopState& L = Loop();
+  TWaitFrameUse use(L);
+  TWaitFrame& f = *use.Frame;
   const uint64_t start = NowMs();
   bool polled = false;
   for (;;) {
@@ -246,23 +304,23 @@ bool WaitMessage(int timeoutMs) {
     int wait = remaining;
     if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
 
-    std::vector<TIdleRec*> hooks = L.IdleHooks;
-    for (TIdleRec* h : hooks)
+    f.Hooks.assign(L.IdleHooks.begin(), L.IdleHooks.end());
+    for (TIdleRec* h : f.Hooks)
       if (std::find(L.IdleHooks.begin(), L.IdleHooks.end(), h) != L.IdleHooks.end()) h->Callback();
     if (MessageWaiting()) return true;
 
-    std::vector<TWatchRec*> watches = L.Watches;
-    L.WaitItems.clear();
-    for (TWatchRec* w : watches) L.WaitItems.push_back(TWaitItem{w->Fd, w->Events, 0});
-    L.Waiter.Wait(L.WaitItems, wait);
+    f.Watches.assign(L.Watches.begin(), L.Watches.end());
+    f.Items.clear();
+    for (TWatchRec* w : f.Watches) f.Items.push_back(TWaitItem{w->Fd, w->Events, 0});
+    L.Waiter.Wait(f.Items, wait);
     polled = true;
     // Callbacks may add or remove watches: only those still registered are called.
-    for (size_t i = 0; i < watches.size(); ++i) {
-      uint16_t ready = L.WaitItems[i].ready;
+    for (size_t i = 0; i < f.Watches.size(); ++i) {
+      uint16_t ready = f.Items[i].ready;
       if (!ready) continue;
-      if (std::find(L.Watches.begin(), L.Watches.end(), watches[i]) == L.Watches.end()) continue;
-      std::function<void(uint16_t)> cb = watches[i]->Callback;
-      cb(ready);
+      if (std::find(L.Watches.begin(), L.Watches.end(), f.Watches[i]) == L.Watches.end()) continue;
+      std::shared_ptr<const std::function<void(uint16_t)>> cb = f.Watches[i]->Callback;
+      (*cb)(ready);
     }
   }
 }
@@ -273,7 +331,7 @@ TLoopHandle WatchHandle(int fd, uint16_t events, std::function<void(uint16_t rea
   auto rec = std::make_unique<TWatchRec>();
   rec->Fd = fd;
   rec->Events = events;
-  rec->Callback = std::move(callback);
+  rec->Callback = std::make_shared<const std::function<void(uint16_t)>>(std::move(callback));
   Loop().Watches.push_back(rec.get());
   return rec;
 }

@@ -2,27 +2,10 @@
 // client's thread do not grow with the number of blocks.
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
 
-#include <cstdlib>
-#include <new>
-
 #include "net/NetTrivialFTP.h"
 #include "platform/Streams.h"
+#include "support/AllocationCount.h"
 #include "tools/SimTftpServer.h"
-
-namespace {
-thread_local long GAllocations = 0;  // this thread's only: the server's thread allocates freely
-}
-
-void* operator new(std::size_t n) {
-  ++GAllocations;
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace NetTest {
 namespace {
@@ -35,9 +18,9 @@ long AllocationsForUpload(TNetTrivialFTP& client, size_t blocks) {
   });
   client.SetPort(server.Port());
   TMemoryStream source(file);
-  const long before = GAllocations;
+  const long before = ThreadAllocations();
   client.PutStream(source, "steady.bin");
-  const long used = GAllocations - before;
+  const long used = ThreadAllocations() - before;
   EXPECT_TRUE(server.Wait());
   return used;
 }

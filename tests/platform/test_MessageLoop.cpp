@@ -1,14 +1,17 @@
 // The thread's message queue: order, hidden-window dispatch, quit, paint requests, waits,
 // timers and watches.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/LoopWatch.h"
 #include "platform/Messages.h"
+#include "support/AllocationCount.h"
 
 namespace {
 
@@ -193,6 +196,57 @@ TEST(MessageLoop, WatchReportsReadinessAndStopsWhenDropped) {
   EXPECT_EQ(calls, 1);
   close(fds[0]);
   close(fds[1]);
+}
+
+// Catches a loop that allocates per wait or per message (copied watch lists, queue nodes,
+// copied closures), which a stream of datagrams would pay for each one. Also catches a nested
+// wait, run from a watch callback, that overwrites the readiness the outer wait still reads.
+TEST(MessageLoop, SteadyTrafficAllocatesNothingAndNestedWaitsKeepTheirOwnReadiness) {
+  DrainQueue();
+  int a[2], b[2];
+  ASSERT_EQ(pipe(a), 0);
+  ASSERT_EQ(pipe2(b, O_NONBLOCK), 0);
+  int delivered = 0, readsA = 0, readsB = 0, idles = 0;
+  const std::string big(200, 'z');  // closures too large to be stored inside std::function
+  HWND h = AllocateHWnd([&, big](HWND, uint32_t, WPARAM, LPARAM) { return ++delivered, 0; });
+  bool nest = false;
+  TLoopHandle wa = WatchHandle(a[0], weRead, [&, big](uint16_t) {
+    char c;
+    ASSERT_EQ(read(a[0], &c, 1), 1);
+    ++readsA;
+    if (nest) {
+      // b becomes ready only now: the nested wait serves it, and the outer wait, which saw
+      // it idle, must not call it again.
+      EXPECT_EQ(write(b[1], "y", 1), 1);
+      WaitMessage(0);
+    }
+    PostMessage(h, WM_USER, 0, 0);
+  });
+  TLoopHandle wb = WatchHandle(b[0], weRead, [&, big](uint16_t) {
+    char c;
+    ASSERT_EQ(read(b[0], &c, 1), 1);  // a second call, fed the nested wait's readiness, fails
+    ++readsB;
+  });
+  TLoopHandle idle = AddIdleHook([&, big] { ++idles; });
+  auto cycle = [&] {
+    ASSERT_EQ(write(a[1], "x", 1), 1);
+    TMsg m;
+    while (!PeekMessage(m)) WaitMessage(-1);
+    DispatchMessage(m);
+  };
+  for (int i = 0; i < 200; ++i) cycle();  // lists, ring and poll set reach their sizes
+  const long before = ThreadAllocations();
+  for (int i = 0; i < 2000; ++i) cycle();
+  EXPECT_EQ(ThreadAllocations() - before, 0);
+  EXPECT_EQ(delivered, 2200);
+  EXPECT_EQ(readsA, 2200);
+  EXPECT_GE(idles, 2200);
+
+  nest = true;
+  cycle();
+  EXPECT_EQ(readsB, 1);
+  for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+  DeallocateHWnd(h);
 }
 
 // Catches a tick count that does not move with real time.
