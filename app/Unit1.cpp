@@ -152,7 +152,7 @@ void TForm1::BuildWelcomePage() {
                           "the software on a Norvane 302 modem." + "\r\n" +
                           "Pelko will not be responsible for any " + "\r\n" +
                           "damage that is caused by installing the" + "\r\n" +
-                          "software on any incompatible modems." + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n" +
+                          "software on any incompatible modems." + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n" +
                           "Please press 'Next' to continue.");
   Image2 = NewLogo(p, "Image2");
   p->SetWizard(UiWizard1);

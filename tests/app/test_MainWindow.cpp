@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
 #include "app/Unit1.h"
 #include "graphics/UiGIF.h"
@@ -74,6 +76,22 @@ TEST_F(MainWindowTest, StartState) {
   EXPECT_EQ(F->UiWizard1->Pages().Count(), 7);
   EXPECT_FALSE(F->UiWizard1->ShowRouteMap());
   EXPECT_EQ(F->UiWizard1->ButtonCancel().ModalResult(), mrCancel);
+}
+
+// Catches a welcome text with a line too few or too many, which moves its last line.
+TEST_F(MainWindowTest, WelcomeTextHasSixteenLines) {
+  std::vector<std::string> lines;
+  const std::string& t = F->UiLabel3->Caption();
+  for (size_t from = 0;;) {
+    size_t at = t.find("\r\n", from);
+    lines.push_back(t.substr(from, at == std::string::npos ? std::string::npos : at - from));
+    if (at == std::string::npos) break;
+    from = at + 2;
+  }
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[7], "software on any incompatible modems.");
+  for (size_t i = 8; i < 15; ++i) EXPECT_EQ(lines[i], "") << "line " << i + 1;
+  EXPECT_EQ(lines[15], "Please press 'Next' to continue.");
 }
 
 // Catches pages, headers or controls missing from the window; the screenshots are kept in
