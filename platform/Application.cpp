@@ -148,12 +148,18 @@ class TMessageForm : public TForm {
 int TApplication::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   TMessageBoxRecord rec{CutAtNul(text), CutAtNul(caption), flags};
   if (OnMessageBox) return OnMessageBox(rec);
-  TMessageForm form(rec.Text, rec.Caption);
-  if (Display().IsHeadless()) {
+  bool screen = false;
+  try {
+    screen = !Display().IsHeadless();
+  } catch (const Exception&) {
+    // No display could be opened (the box may be reporting just that): the log must do.
+  }
+  if (!screen) {
     // Nobody can press a button: the box is answered with OK, and its text goes to the log.
     std::fprintf(stderr, "[%s] %s\n", rec.Caption.c_str(), rec.Text.c_str());
     return IDOK;
   }
+  TMessageForm form(rec.Text, rec.Caption);
   TModalResult r = form.ShowModal();
   return r == mrCancel ? IDCANCEL : IDOK;
 }

@@ -1,6 +1,7 @@
 // The whole program in a real X11 window under Xvfb: it opens centred on the welcome page with
 // only Next and Cancel, a real click on Next moves to the connection page, and the title-bar
-// close ends it with exit code 0 without starting "restart.exe". Skipped without DISPLAY.
+// close ends it with exit code 0 without starting "restart.exe". Skipped without DISPLAY;
+// one test checks the program without any display it can open.
 #include <gtest/gtest.h>
 // After the test framework: the X headers define macros (None, Bool, Status) it also uses.
 #include <X11/Xatom.h>
@@ -9,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "SimModem.h"
 #include "platform/Graphics.h"
@@ -254,4 +257,33 @@ TEST_F(ProgramX11, NormalRoadAgainstARealTftpServer) {
     if (!ran) usleep(20000);
   }
   EXPECT_TRUE(ran) << "Finish starts restart.exe";
+}
+
+// Catches a program that aborts when no display can be opened: it must end like any other
+// start-up failure, with the "Application Error" report (on the log, as there is no screen)
+// and exit code 1.
+TEST(ProgramWithoutDisplay, ReportsAnApplicationErrorAndExitsWithOne) {
+  char tmpl[] = "/tmp/wizard-nodisplay-XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  const std::string log = dir + "/stderr.txt";
+  std::string program = PROGRAM_PATH;
+  std::vector<std::string> env = {"DISPLAY=:4711", "PATH=/usr/bin:/bin"};  // no server there
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  char* argv[] = {program.data(), nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &fa, nullptr, argv, envp.data()), 0);
+  posix_spawn_file_actions_destroy(&fa);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string text = ReadAll(log);
+  EXPECT_NE(text.find("[Application Error] Exception Exception in module Project1."), std::string::npos) << text;
+  EXPECT_NE(text.find("Cannot open the X display"), std::string::npos) << text;
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
