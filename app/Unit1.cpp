@@ -490,12 +490,12 @@ void TForm1::UiWizardInteriorPage5NextButtonClick(TObject*, bool&) { UiWizard1->
 void TForm1::UiWizardInteriorPage6BackButtonClick(TObject*, bool&) { UiWizard1->Pages().Items(2)->Show(); }
 
 void TForm1::UiWizardInteriorPage6FinishButtonClick(TObject*, bool&) {
-  ShellExecute(Handle(), "open", "restart.exe", "", "", SW_SHOWNORMAL);
+  ShellExecute(Handle(), "open", "restart.exe", "", "", SW_SHOW);
   Application->Terminate();
 }
 
 void TForm1::UiWizardInteriorPage3FinishButtonClick(TObject*, bool&) {
-  ShellExecute(Handle(), "open", "restart.exe", "", "", SW_SHOWNORMAL);
+  ShellExecute(Handle(), "open", "restart.exe", "", "", SW_SHOW);
   Application->Terminate();
 }
 

@@ -8,6 +8,7 @@
 
 #include "Messages.h"
 
-constexpr int SW_SHOWNORMAL = 1;
+// Show commands; a started program here gets its own window however it likes.
+constexpr int SW_SHOWNORMAL = 1, SW_SHOW = 5;
 intptr_t ShellExecute(HWND owner, const std::string& verb, const std::string& file, const std::string& parameters,
                       const std::string& directory, int showCmd);
