@@ -30,6 +30,21 @@ std::string StoredLogo() {
                 static_cast<char>(n >> 24)};
   return s.append(reinterpret_cast<const char*>(LogoGif), LogoGifSize);
 }
+// The window's icon: the modem from the logo, scaled to 32 x 32 on the logo's own background.
+std::unique_ptr<TBitmap> ProgramIcon() {
+  TUiGIFImage logo;
+  TMemoryStream bytes(std::string(reinterpret_cast<const char*>(LogoGif), LogoGifSize));
+  logo.LoadFromStream(bytes);
+  auto icon = std::make_unique<TBitmap>(32, 32);
+  TCanvas& c = icon->Canvas();
+  c.Draw(0, 0, &logo);
+  c.Brush.Color = c.GetPixel(0, 0);
+  c.FillRect(Rect(0, 0, 32, 32));
+  // The modem spans x 4..40 of the logo; 55 x 28 keeps the logo's proportions.
+  c.StretchDraw(Rect(-3, 2, 52, 30), &logo);
+  return icon;
+}
+
 }  // namespace
 
 // ---- construction ----
@@ -41,6 +56,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   SetClientSize(534, 570);
   SetPosition(poScreenCenter);
   SetColor(clBtnFace);
+  SetIcon(*ProgramIcon());
   Font().SetName("MS Sans Serif");
   Font().SetHeight(11);
 

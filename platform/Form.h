@@ -34,6 +34,7 @@ class TCustomForm : public TWinControl {
   TPosition Position() const { return FPosition; }
   void SetPosition(TPosition p) { FPosition = p; }
   void SetIcon(const TBitmap& icon);
+  const TBitmap* Icon() const { return FIcon.get(); }
 
   TWinControl* ActiveControl() const { return FActiveControl; }
   // Moves the focus; the control that loses it gets DoExit before the new one gets DoEnter.

@@ -78,6 +78,21 @@ TEST_F(MainWindowTest, StartState) {
   EXPECT_EQ(F->UiWizard1->ButtonCancel().ModalResult(), mrCancel);
 }
 
+// Catches a window without an icon, or with a blank one; the icon is kept beside the
+// screenshots for a person to look at.
+TEST_F(MainWindowTest, WindowHasTheProgramIcon) {
+  const TBitmap* icon = F->Icon();
+  ASSERT_NE(icon, nullptr);
+  ASSERT_EQ(icon->Width(), 32);
+  ASSERT_EQ(icon->Height(), 32);
+  std::set<uint32_t> colours;
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 32; ++x) colours.insert(icon->Surface().Pixel(x, y));
+  EXPECT_GT(colours.size(), 8u) << "a picture, not a plain square";
+  mkdir(SCREENSHOT_DIR, 0755);
+  icon->Surface().SavePng(std::string(SCREENSHOT_DIR) + "/icon.png");
+}
+
 // Catches a welcome text with a line too few or too many, which moves its last line.
 TEST_F(MainWindowTest, WelcomeTextHasSixteenLines) {
   std::vector<std::string> lines;

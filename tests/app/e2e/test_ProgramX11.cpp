@@ -164,6 +164,21 @@ TEST_F(ProgramX11, OpensOnWelcomePageAndClosesByTitleBar) {
   EXPECT_EQ(Pixel(300, 545), Rgb(212, 208, 200)) << "no Back button on the welcome page";
   EXPECT_EQ(Pixel(451, 538), Rgb(255, 255, 255)) << "Cancel's raised edge";
   EXPECT_EQ(Pixel(367, 539), Rgb(255, 255, 255)) << "Next's raised edge inside its default frame";
+  // The program's icon reaches the window manager: 32 x 32, opaque.
+  Atom type = 0;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(D, Win, XInternAtom(D, "_NET_WM_ICON", False), 0, 4096, False, XA_CARDINAL, &type,
+                               &format, &items, &after, &data),
+            Success);
+  ASSERT_NE(data, nullptr) << "no window icon";
+  const auto* icon = reinterpret_cast<const unsigned long*>(data);
+  ASSERT_EQ(items, 2u + 32u * 32u);
+  EXPECT_EQ(icon[0], 32u);
+  EXPECT_EQ(icon[1], 32u);
+  EXPECT_EQ((icon[2] >> 24) & 0xFFu, 0xFFu);  // Xlib widens 32-bit items to long
+  XFree(data);
   // What the X server shows, kept as a PNG in the build tree.
   XImage* img = XGetImage(D, Win, 0, 0, w, h, AllPlanes, ZPixmap);
   ASSERT_NE(img, nullptr);
