@@ -42,6 +42,11 @@ class EListError : public Exception {
  public:
   using Exception::Exception;
 };
+// A broken promise between units (a caller passing what it must not), raised in every build.
+class EAssertionFailed : public Exception {
+ public:
+  using Exception::Exception;
+};
 class EInvalidGraphicOperation : public Exception {
  public:
   using Exception::Exception;

@@ -2,8 +2,6 @@
 // and keys.
 #include "UiWizard.h"
 
-#include <cassert>
-
 #include "platform/Form.h"
 
 namespace {
@@ -86,7 +84,8 @@ void TUiWizard::Notification(TComponent* AComponent, TOperation Operation) {
 int TUiWizard::ActivePageIndex() const { return FActivePage ? FActivePage->PageIndex() : -1; }
 
 TUiWizardCustomPage* TUiWizard::FindPage(int StartIndex, int Step, bool SkipDisabled) const {
-  assert(Step == 1 || Step == -1);
+  // A zero step would search forever.
+  if (Step != 1 && Step != -1) throw EAssertionFailed(Format("FindPage step must be +1 or -1, not %d", Step));
   int count = FPages->Count();
   int i = StartIndex;
   for (;;) {

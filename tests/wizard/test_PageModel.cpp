@@ -130,6 +130,8 @@ TEST_F(WizardTest, SearchesSkipDisabledAndJumpPages) {
   EXPECT_EQ(Wizard->FindPage(-1, 1, false), Pages[0]);
   EXPECT_EQ(Wizard->FindPage(4, -1, true), Pages[2]);
   EXPECT_EQ(Wizard->FindPage(4, 1, true), nullptr);
+  // From a disabled page with a zero step the search would never end: it is refused.
+  EXPECT_THROW(Wizard->FindPage(3, 0, true), EAssertionFailed);
 }
 
 // Catches a page of another wizard or a disabled page accepted by the ActivePage setter.
