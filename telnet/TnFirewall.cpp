@@ -102,7 +102,6 @@ void TTnFirewall::Begin(const std::string& remoteHost, int remotePort, TTnFirewa
     case tfSOCKS4: {
       uint32_t addr = 0;
       if (int e = TnResolveHost(FHost, addr, true)) return Fail("cannot resolve the remote host: " + TnErrorText(e), sink);
-      if (addr == 0) return Fail("cannot resolve the remote host: no address", sink);
       msg = {4, 1, uint8_t(FRemotePort >> 8), uint8_t(FRemotePort)};
       const uint8_t* a = reinterpret_cast<const uint8_t*>(&addr);
       msg.insert(msg.end(), a, a + 4);
@@ -193,7 +192,6 @@ void TTnFirewall::Socks5Request(TTnFirewallSink& sink) {
   } else {
     uint32_t addr = 0;
     if (int e = TnResolveHost(FHost, addr, true)) return Fail("cannot resolve the remote host: " + TnErrorText(e), sink);
-    if (addr == 0) return Fail("cannot resolve the remote host: no address", sink);
     msg.push_back(1);
     const uint8_t* a = reinterpret_cast<const uint8_t*>(&addr);
     msg.insert(msg.end(), a, a + 4);

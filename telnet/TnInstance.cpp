@@ -209,8 +209,10 @@ int TTnInstance::ConnectAndWait() {
     if (!go) FLastErrorText = "Interrupted.";
     if (go) go = WaitStep(10);
     if (!go) {
+      // The close runs handlers; a request of theirs must not turn "Timeout." into "Interrupted.".
+      const bool timedOut = FTimedOut;
       Close(0);
-      FReceiveEnabled = true;
+      FTimedOut = timedOut;
       return 301;
     }
   }

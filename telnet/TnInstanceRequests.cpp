@@ -41,6 +41,7 @@ const char* TTnInstance::Text(std::string s) {
 // ---- reads ----
 
 intptr_t TTnInstance::Get(int id) {
+  FLastErrorCode = 0;  // a read is a request too
   switch (id) {
     case tnpReceiveEnabled: return FReceiveEnabled;
     case tnpLastSendCount: return FLastSendCount;
@@ -171,7 +172,7 @@ int TTnInstance::Do(int id, int argc, intptr_t* argv, int* argl) {
 int TTnInstance::Disconnect() {
   if (FTimeoutMs <= 0) return Close(0);
   FInterrupt = false;
-  if (!FConnected) return Close(0);
+  if (!FConnected) return 0;  // a connection still being made carries on
   const int r = Close(0);
   // Only a close deferred to a receive loop further up can leave the connection up here, and
   // that loop cannot finish while this call waits inside it: so the wait ends with it.

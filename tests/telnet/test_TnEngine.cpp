@@ -256,6 +256,24 @@ TEST_F(TnEngineConnect, QuitEndsTheWaitAndIsPostedAgain) {
   EXPECT_TRUE(quit) << "the quit message is in the queue again";
 }
 
+// Catches a waiting Disconnect that tears down a connection still being made: only a
+// connected instance is closed and waited for.
+TEST_F(TnEngineConnect, WaitingDisconnectLeavesAConnectionInProgress) {
+  WinsockTest::TStuckListener stuck;
+  ASSERT_TRUE(stuck.Make());
+  E.Set(tnpRemotePort, stuck.Port);
+  E.SetText(tnpRemoteHost, "127.0.0.1");
+  ASSERT_EQ(E.Set(tnpConnected, 1), 0) << E.LastError();  // opens without waiting
+  const std::string socket = E.Setting("SocketHandle");
+  ASSERT_NE(socket, "-1");
+  E.Set(tnpTimeout, 5);  // seconds
+  EXPECT_EQ(E.Disconnect(), 0);
+  EXPECT_EQ(E.Setting("SocketHandle"), socket) << "the connect carries on";
+  E.Set(tnpTimeout, 0);
+  EXPECT_EQ(E.Disconnect(), 0);
+  EXPECT_EQ(E.Setting("SocketHandle"), "-1") << "without a timeout it closes at once";
+}
+
 // The scripted peer as an odd telnet server.
 class TnEngineScripted : public TEngineTest {
  protected:

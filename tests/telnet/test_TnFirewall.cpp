@@ -322,6 +322,40 @@ TEST_F(TnFirewallScripted, Socks5LocalLookupFailure) {
   EXPECT_EQ(E.Shown().back(), "Disconnected(0,OK)") << Join(E.Shown());
 }
 
+// Catches an empty remote host refused locally: like any host text it is resolved (to
+// address 0) and the request goes out; the proxy's answer decides.
+TEST_F(TnFirewallScripted, EmptyRemoteHostAsksTheProxyForAddressZero) {
+  Start(tfSOCKS4, {"expect:9", "send:005b000000000000", "hold"});
+  EXPECT_EQ(E.Connect(""), 118);
+  EXPECT_EQ(E.LastError(), "firewall request rejected or failed");
+  EXPECT_EQ(Hex(Peer.Received()), "04011234" "00000000" "00");
+
+  TScriptedPeer peer;
+  ASSERT_TRUE(peer.Start({"expect:3", "send:0500", "expect:10", "send:05040001000000000000", "hold"}).empty());
+  TEngine e;
+  e.Set(tnpFirewallType, tfSOCKS5);
+  e.SetText(tnpFirewallHost, "127.0.0.1");
+  e.Set(tnpFirewallPort, peer.Port);
+  e.Set(tnpRemotePort, 0x1234);
+  EXPECT_EQ(e.Connect(""), 118);
+  EXPECT_EQ(e.LastError(), "host unreachable");
+  EXPECT_EQ(Hex(peer.Received()), "050100" "05010001" "00000000" "1234");
+}
+
+// Catches a timed-out negotiation reported as "Interrupted." because a handler of the close
+// events that follow made a request of its own.
+TEST_F(TnFirewallScripted, TimeoutSurvivesRequestsFromCloseHandlers) {
+  Start(tfSOCKS5, {"expect:3", "hold"});  // the greeting is never answered
+  E.Set(tnpTimeout, 1);  // seconds
+  E.OnEvent = [&](const TEvent& ev) {
+    if (ev.Id == tnevDisconnected) E.Get(tnpConnected), E.Set(tnpReceiveEnabled, 1);
+  };
+  EXPECT_EQ(E.Connect("127.0.0.1"), 301);
+  EXPECT_EQ(E.LastError(), "Timeout.");
+  EXPECT_TRUE(E.Has(tnevDisconnected)) << Join(E.Shown());
+  E.OnEvent = nullptr;
+}
+
 // Catches a tunnel success missing the data that followed the reply, or the wrong request.
 TEST_F(TnFirewallScripted, TunnelSuccessHandsTheRestToTheParser) {
   Start(tfTunnel, {"expect-line", "text:HTTP/1.0 200 Connection established\\r\\n\\r\\nhello\\xff\\xfd\\x01", "hold"});
