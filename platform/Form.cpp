@@ -197,6 +197,9 @@ LRESULT TCustomForm::WndProc(uint32_t msg, WPARAM w, LPARAM l) {
     case WM_CLOSE:
       if (!blocked) Close();
       return 0;
+    case WM_SIZE:
+      SetClientSize(LParamX(l), LParamY(l));
+      return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_MOUSEMOVE:

@@ -4,7 +4,8 @@
 // order, Enter goes to the default button unless a push button has the focus, Escape to the
 // cancel button, Alt+letter to the control whose caption carries that accelerator; everything
 // else goes to the focused control. Closing by the title bar asks OnCloseQuery, runs OnClose,
-// hides the form and, for the main form, ends the application.
+// hides the form and, for the main form, ends the application. A resize by the user (WM_SIZE)
+// resizes the form, which re-aligns its controls.
 //
 // Threads: user-interface thread only. Ownership: the application or an owner component frees
 // the form; the form frees its surface, handle and native window.

@@ -26,6 +26,7 @@ struct TMsg {
 enum : uint32_t {
   WM_NULL = 0x0000,
   WM_DESTROY = 0x0002,
+  WM_SIZE = 0x0005,  // the client area was resized by the user: lParam = MakeLParam(width, height)
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,

@@ -90,6 +90,8 @@ class TX11Window final : public TNativeWindow {
   HWND Handle() const { return FHandle; }
   Window Id() const { return FWindow; }
   void Exposed(const TRect& r);
+  // The server reports the window's size; a change made by the user goes to the form.
+  void Configured(int32_t w, int32_t h, unsigned long serial);
   // The display is being closed before the window: from now on every call does nothing.
   void Detach();
 
@@ -105,6 +107,8 @@ class TX11Window final : public TNativeWindow {
   GC FGC = nullptr;
   int32_t FWidth;
   int32_t FHeight;
+  // The request number of our last resize: sizes reported before the server saw it are stale.
+  unsigned long FResizeSerial = 0;
   // The surface last presented, to answer Expose from; it lives as long as the form.
   const TSurface* FLastSurface = nullptr;
 };
@@ -211,7 +215,8 @@ TX11Window::TX11Window(TX11Display* display, HWND hwnd, int32_t w, int32_t h, co
   a.background_pixmap = None;
   a.bit_gravity = NorthWestGravity;
   a.colormap = DefaultColormap(dpy, scr);
-  a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
+  a.event_mask =
+      ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
   FWindow = XCreateWindow(dpy, RootWindow(dpy, scr), 0, 0, static_cast<unsigned>(FWidth),
                           static_cast<unsigned>(FHeight), 0, DefaultDepth(dpy, scr), InputOutput,
                           DefaultVisual(dpy, scr), CWBackPixmap | CWBitGravity | CWColormap | CWEventMask, &a);
@@ -322,6 +327,7 @@ void TX11Window::SetClientSize(int32_t w, int32_t h) {
   FWidth = w;
   FHeight = h;
   SetSizeHints(false, 0, 0);
+  FResizeSerial = NextRequest(FDisplay->Dpy());
   XResizeWindow(FDisplay->Dpy(), FWindow, static_cast<unsigned>(w), static_cast<unsigned>(h));
 }
 
@@ -414,6 +420,14 @@ void TX11Window::Exposed(const TRect& r) {
   FillRect(Rect(r.Left, std::max(r.Top, sh), std::min(r.Right, sw), r.Bottom));
 }
 
+void TX11Window::Configured(int32_t w, int32_t h, unsigned long serial) {
+  if (serial < FResizeSerial) return;       // older than our own resize, which overrides it
+  if (w == FWidth && h == FHeight) return;  // our own resize, or a move
+  FWidth = w;
+  FHeight = h;
+  PostMessage(FHandle, WM_SIZE, 0, MakeLParam(w, h));
+}
+
 // ---- the display and its events ----
 
 TX11Display::TX11Display(XDisplay* dpy) : FDpy(dpy) {
@@ -500,6 +514,12 @@ void TX11Display::Dispatch(XEvent& e) {
   if (it == FWindows.end()) return;
   TX11Window* w = it->second;
   switch (e.type) {
+    case ConfigureNotify:
+      // Only the latest size matters while the user drags the frame.
+      while (XCheckTypedWindowEvent(FDpy, e.xany.window, ConfigureNotify, &e)) {
+      }
+      w->Configured(e.xconfigure.width, e.xconfigure.height, e.xconfigure.serial);
+      break;
     case Expose:
       w->Exposed(Bounds(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height));
       break;

@@ -206,6 +206,23 @@ TEST_F(ProgramX11, RealClickOnNextOpensConnectionPage) {
   EXPECT_EQ(WaitExit(), 0) << "Escape clicks Cancel, which ends the program";
 }
 
+// Catches a window whose contents ignore a resize by the user: the wizard fills the client
+// area, so its button bar follows the bottom right corner.
+TEST_F(ProgramX11, WizardFollowsTheWindowSize) {
+  Start();
+  XResizeWindow(D, Win, 634, 670);  // what a window manager does when the user drags the frame
+  XFlush(D);
+  EXPECT_TRUE(WaitPixel(300, 628, Rgb(128, 128, 128))) << "the bar's divider moved down by 100";
+  EXPECT_TRUE(WaitPixel(551, 638, Rgb(255, 255, 255))) << "Cancel's raised edge moved by 100, 100";
+  EXPECT_EQ(Pixel(80, 300), Rgb(10, 36, 106)) << "still the welcome page";
+  XResizeWindow(D, Win, 534, 570);
+  XFlush(D);
+  EXPECT_TRUE(WaitPixel(451, 538, Rgb(255, 255, 255))) << "back at the designed place";
+  EXPECT_TRUE(WaitPixel(300, 528, Rgb(128, 128, 128)));
+  CloseByTitleBar();
+  EXPECT_EQ(WaitExit(), 0);
+}
+
 namespace {
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
