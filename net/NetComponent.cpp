@@ -49,10 +49,13 @@ void TNetComponent::ReportWork(TWorkMode AWorkMode, int32_t ACount) {
 
 void TNetComponent::FinishWork(TWorkMode AWorkMode) {
   TWorkRecord& w = FWork[AWorkMode];
-  // The level goes down before the event, so a handler that raises leaves the period closed.
-  const bool outermost = w.Level == 1;
-  w.Level = WrappingAdd(w.Level, -1);
-  if (outermost && OnWorkEnd) OnWorkEnd(this, AWorkMode);
+  // The level goes down after the event, so that work the handler does is nested in the
+  // period; and also when the handler raises, so that the period is closed either way.
+  struct TLowerLevel {
+    TWorkRecord& W;
+    ~TLowerLevel() { W.Level = WrappingAdd(W.Level, -1); }
+  } lower{w};
+  if (w.Level == 1 && OnWorkEnd) OnWorkEnd(this, AWorkMode);
 }
 
 TNetAntiFreezeBase::TNetAntiFreezeBase(TComponent* AOwner) : TNetBaseComponent(AOwner) {

@@ -84,6 +84,35 @@ TEST(NetWork, RaisingBeginHandlerLeavesNoPeriodOpen) {
   EXPECT_EQ(begins, 2) << "the next period must announce itself";
 }
 
+// Catches an end handler that sees its period already closed: work it starts and finishes
+// would open a second period and end it again, without end.
+TEST(NetWork, WorkInsideTheEndHandlerIsNestedInThePeriod) {
+  TNetComponent c(nullptr);
+  int begins = 0, ends = 0;
+  c.OnWorkBegin = [&](TObject*, TWorkMode, int32_t) { ++begins; };
+  c.OnWorkEnd = [&](TObject*, TWorkMode) {
+    if (++ends > 3) return;  // a fault would recurse; stop it here
+    c.StartWork(wmWrite, 5);
+    c.FinishWork(wmWrite);
+  };
+  c.StartWork(wmWrite, 1);
+  c.FinishWork(wmWrite);
+  EXPECT_EQ(begins, 1);
+  EXPECT_EQ(ends, 1);
+  c.StartWork(wmWrite, 1);
+  EXPECT_EQ(begins, 2) << "the period was closed: the next one announces itself";
+
+  // A raising end handler still closes the period.
+  TNetComponent r(nullptr);
+  int rbegins = 0;
+  r.OnWorkBegin = [&](TObject*, TWorkMode, int32_t) { ++rbegins; };
+  r.OnWorkEnd = [&](TObject*, TWorkMode) { throw Exception("handler failed"); };
+  r.StartWork(wmRead, 1);
+  EXPECT_THROW(r.FinishWork(wmRead), Exception);
+  r.StartWork(wmRead, 1);
+  EXPECT_EQ(rbegins, 2);
+}
+
 class TTestAntiFreeze : public TNetAntiFreezeBase {
  public:
   using TNetAntiFreezeBase::TNetAntiFreezeBase;
