@@ -601,14 +601,16 @@ TUiGIFFrame* TUiGIFImage::Current() const {
   return FFrames[static_cast<size_t>(FCurrentFrame)].get();
 }
 
+// A frame not decoded yet (the next one, after the first failed to decode) has the size its
+// bitmap will have.
 int32_t TUiGIFImage::Width() const {
   const TUiGIFFrame* f = Current();
-  return f && f->HasBitmap() ? f->FBitmap->Width() : 0;
+  return !f || Empty() ? 0 : f->HasBitmap() ? f->FBitmap->Width() : f->Width();
 }
 
 int32_t TUiGIFImage::Height() const {
   const TUiGIFFrame* f = Current();
-  return f && f->HasBitmap() ? f->FBitmap->Height() : 0;
+  return !f || Empty() ? 0 : f->HasBitmap() ? f->FBitmap->Height() : f->Height();
 }
 
 void TUiGIFImage::SetWidth(int32_t) { Fail("Cannot change the Size of a GIF image"); }

@@ -86,6 +86,18 @@ TEST(UiGIFRead, LocalAndGlobalTablesAndScreenSize) {
   EXPECT_EQ(g.Frames(1).Bitmap().BitsPerPixel(), 4);
 }
 
+// Catches a picture that, after its first frame failed to decode, says it has a size of 0
+// while it is not empty and still draws.
+TEST(UiGIFRead, NextFrameGivesTheSizeWhenTheFirstFailsToDecode) {
+  TUiGIFImage g;
+  EXPECT_THROW(Load(g, File(Image(65535, 65535) + kPixels + Image(4, 1) + kPixels, 4, 1)), EInvalidGraphicOperation);
+  ASSERT_EQ(g.FrameCount(), 1);
+  EXPECT_FALSE(g.Empty());
+  EXPECT_EQ(g.Width(), 4);
+  EXPECT_EQ(g.Height(), 1);
+  EXPECT_EQ(Indices(g), (std::vector<int>{1, 2, 3, 0}));
+}
+
 // Catches misread extensions: delay, disposal, looping with its cap, comments, plain text
 // dropping what came before it, and unknown labels.
 TEST(UiGIFRead, Extensions) {
