@@ -601,16 +601,25 @@ TUiGIFFrame* TUiGIFImage::Current() const {
   return FFrames[static_cast<size_t>(FCurrentFrame)].get();
 }
 
+namespace {
 // A frame not decoded yet (the next one, after the first failed to decode) has the size its
-// bitmap will have.
+// bitmap will have; one that can never be decoded has none, so that nobody sizes a surface
+// after it.
+bool WillDecode(const TUiGIFFrame& f) {
+  return f.BitsPerPixel() <= 8 && uint64_t{f.Width()} * f.Height() <= UiGIFMaxPixels;
+}
+}  // namespace
+
 int32_t TUiGIFImage::Width() const {
   const TUiGIFFrame* f = Current();
-  return !f || Empty() ? 0 : f->HasBitmap() ? f->FBitmap->Width() : f->Width();
+  if (!f || Empty()) return 0;
+  return f->HasBitmap() ? f->FBitmap->Width() : WillDecode(*f) ? f->Width() : 0;
 }
 
 int32_t TUiGIFImage::Height() const {
   const TUiGIFFrame* f = Current();
-  return !f || Empty() ? 0 : f->HasBitmap() ? f->FBitmap->Height() : f->Height();
+  if (!f || Empty()) return 0;
+  return f->HasBitmap() ? f->FBitmap->Height() : WillDecode(*f) ? f->Height() : 0;
 }
 
 void TUiGIFImage::SetWidth(int32_t) { Fail("Cannot change the Size of a GIF image"); }

@@ -70,7 +70,7 @@ class TReadAheadStream : public TStream {
 
 std::string FullPath(const std::string& AFileName) {
   std::error_code ec;
-  const std::filesystem::path p = std::filesystem::absolute(AFileName, ec).lexically_normal();
+  const std::filesystem::path p = std::filesystem::absolute(AFileName, ec);
   return ec || AFileName.empty() ? AFileName : p.string();
 }
 

@@ -18,12 +18,16 @@ bool HasDisplay() { return Current() != nullptr; }
 
 TDisplay& Display() {
   auto& d = Current();
+  // A display that could not be opened is not tried again: with an unreachable server each
+  // try waits out a connection timeout (the error report would wait a second time).
+  static bool failed = false;
   if (!d) {
     const char* mode = std::getenv("WIZARD_DISPLAY");
     if (mode && std::strcmp(mode, "headless") == 0) {
       d = CreateHeadlessDisplay();
     } else {
-      d = CreateX11Display();
+      if (!failed) d = CreateX11Display();
+      failed = !d;
       if (!d) throw Exception("Cannot open the X display (set DISPLAY, or WIZARD_DISPLAY=headless)");
     }
   }

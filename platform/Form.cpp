@@ -38,7 +38,7 @@ void TCustomForm::SetClientSize(int32_t w, int32_t h) { SetBounds(Left(), Top(),
 
 void TCustomForm::BoundsChanged() {
   FSurface.Resize(Width(), Height());
-  if (FNative) FNative->SetClientSize(Width(), Height());
+  if (FNative && !FSizeFromNative) FNative->SetClientSize(Width(), Height());
   TWinControl::BoundsChanged();
   InvalidateRect(ClientRect());
 }
@@ -197,9 +197,19 @@ LRESULT TCustomForm::WndProc(uint32_t msg, WPARAM w, LPARAM l) {
     case WM_CLOSE:
       if (!blocked) Close();
       return 0;
-    case WM_SIZE:
-      SetClientSize(LParamX(l), LParamY(l));
+    case WM_SIZE: {
+      // The native window has this size already (and may have moved on to a newer one that
+      // is still queued): the form follows it without asking it back.
+      FSizeFromNative = true;
+      try {
+        SetClientSize(static_cast<uint16_t>(l & 0xFFFF), static_cast<uint16_t>((l >> 16) & 0xFFFF));
+      } catch (...) {
+        FSizeFromNative = false;
+        throw;
+      }
+      FSizeFromNative = false;
       return 0;
+    }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_MOUSEMOVE:

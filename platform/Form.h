@@ -97,6 +97,7 @@ class TCustomForm : public TWinControl {
   TModalResult FModalResult = mrNone;
   bool FModal = false;
   bool FShownOnce = false;
+  bool FSizeFromNative = false;  // handling a resize the user made: not sent back to the window
   std::unique_ptr<TBitmap> FIcon;
 };
 

@@ -96,6 +96,13 @@ TEST(UiGIFRead, NextFrameGivesTheSizeWhenTheFirstFailsToDecode) {
   EXPECT_EQ(g.Width(), 4);
   EXPECT_EQ(g.Height(), 1);
   EXPECT_EQ(Indices(g), (std::vector<int>{1, 2, 3, 0}));
+
+  // A next frame that can never be decoded gives no size to allocate a surface for.
+  TUiGIFImage big;
+  EXPECT_THROW(Load(big, File(Image(65535, 65535) + kPixels + Image(65535, 65535) + kPixels, 4, 1)),
+               EInvalidGraphicOperation);
+  EXPECT_EQ(big.Width(), 0);
+  EXPECT_EQ(big.Height(), 0);
 }
 
 // Catches misread extensions: delay, disposal, looping with its cap, comments, plain text

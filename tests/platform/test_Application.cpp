@@ -7,7 +7,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <vector>
 
+#include "platform/Display.h"
 #include "platform/Shell.h"
 #include "platform/Streams.h"
 #include "support/Headless.h"
@@ -96,6 +99,56 @@ TEST(Application, ClosingMainFormTerminates) {
   Application = global;
   Application->SetMainForm(saved);
   DropQuit();
+}
+
+namespace {
+// A display whose windows record the sizes the program asks of them.
+struct TSizeRecordingDisplay : TDisplay {
+  struct TWindow : TNativeWindow {
+    explicit TWindow(std::vector<TSize>& asked) : Asked(asked) {}
+    void SetTitle(const std::string&) override {}
+    void SetIcon(const TSurface&) override {}
+    void SetClientSize(int32_t w, int32_t h) override { Asked.push_back(TSize{w, h}); }
+    void Show(bool) override {}
+    void Hide() override {}
+    void Present(const TSurface&, const TRect&) override {}
+    std::vector<TSize>& Asked;
+  };
+  std::unique_ptr<TNativeWindow> CreateNativeWindow(HWND, int32_t, int32_t, const std::string&) override {
+    return std::make_unique<TWindow>(Asked);
+  }
+  TSize ScreenSize() const override { return TSize{1024, 768}; }
+  void SetClipboardText(const std::string&) override {}
+  std::string ClipboardText() override { return ""; }
+  bool IsHeadless() const override { return true; }
+  std::vector<TSize> Asked;
+};
+}  // namespace
+
+// Catches a form that ignores the user's resize, or sends it back to the window: with two
+// resizes queued, the older one sent back would shrink the window again (and, under a window
+// manager, raise its minimum size).
+TEST(FormSize, FollowsTheUsersResizeWithoutSendingItBack) {
+  auto owned = std::make_unique<TSizeRecordingDisplay>();
+  TSizeRecordingDisplay& display = *owned;
+  SetDisplay(std::move(owned));
+  {
+    TForm f(nullptr);
+    f.SetClientSize(534, 570);
+    f.Show();
+    display.Asked.clear();
+    PostMessage(f.Handle(), WM_SIZE, 0, MakeLParam(600, 620));
+    PostMessage(f.Handle(), WM_SIZE, 0, MakeLParam(700, 660));
+    TMsg m;
+    while (PeekMessage(m)) DispatchMessage(m);
+    EXPECT_EQ(f.ClientRect(), Rect(0, 0, 700, 660));
+    EXPECT_EQ(f.Surface().Width(), 700);
+    EXPECT_TRUE(display.Asked.empty()) << "the window already has the size";
+    f.SetClientSize(640, 480);
+    ASSERT_EQ(display.Asked.size(), 1u) << "a resize by the program still goes to the window";
+    EXPECT_EQ(display.Asked[0].cx, 640);
+  }
+  SetDisplay(CreateHeadlessDisplay());
 }
 
 namespace {

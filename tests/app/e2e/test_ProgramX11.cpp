@@ -210,10 +210,15 @@ TEST_F(ProgramX11, RealClickOnNextOpensConnectionPage) {
 // area, so its button bar follows the bottom right corner.
 TEST_F(ProgramX11, WizardFollowsTheWindowSize) {
   Start();
-  XResizeWindow(D, Win, 634, 670);  // what a window manager does when the user drags the frame
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(D, Win, DefaultRootWindow(D), 0, 0, &x, &y, &child);
+  if (x + 634 > DisplayWidth(D, DefaultScreen(D)) || y + 630 > DisplayHeight(D, DefaultScreen(D)))
+    GTEST_SKIP() << "the screen is too small to read the grown window back";
+  XResizeWindow(D, Win, 634, 630);  // what a window manager does when the user drags the frame
   XFlush(D);
-  EXPECT_TRUE(WaitPixel(300, 628, Rgb(128, 128, 128))) << "the bar's divider moved down by 100";
-  EXPECT_TRUE(WaitPixel(551, 638, Rgb(255, 255, 255))) << "Cancel's raised edge moved by 100, 100";
+  EXPECT_TRUE(WaitPixel(300, 588, Rgb(128, 128, 128))) << "the bar's divider moved down by 60";
+  EXPECT_TRUE(WaitPixel(551, 598, Rgb(255, 255, 255))) << "Cancel's raised edge moved by 100, 60";
   EXPECT_EQ(Pixel(80, 300), Rgb(10, 36, 106)) << "still the welcome page";
   XResizeWindow(D, Win, 534, 570);
   XFlush(D);
