@@ -610,17 +610,15 @@ bool WillDecode(const TUiGIFFrame& f) {
 }
 }  // namespace
 
-int32_t TUiGIFImage::Width() const {
+TSize TUiGIFImage::CurrentSize() const {
   const TUiGIFFrame* f = Current();
-  if (!f || Empty()) return 0;
-  return f->HasBitmap() ? f->FBitmap->Width() : WillDecode(*f) ? f->Width() : 0;
+  if (!f || Empty()) return TSize{0, 0};
+  if (f->HasBitmap()) return TSize{f->FBitmap->Width(), f->FBitmap->Height()};
+  return WillDecode(*f) ? TSize{f->Width(), f->Height()} : TSize{0, 0};
 }
 
-int32_t TUiGIFImage::Height() const {
-  const TUiGIFFrame* f = Current();
-  if (!f || Empty()) return 0;
-  return f->HasBitmap() ? f->FBitmap->Height() : WillDecode(*f) ? f->Height() : 0;
-}
+int32_t TUiGIFImage::Width() const { return CurrentSize().cx; }
+int32_t TUiGIFImage::Height() const { return CurrentSize().cy; }
 
 void TUiGIFImage::SetWidth(int32_t) { Fail("Cannot change the Size of a GIF image"); }
 void TUiGIFImage::SetHeight(int32_t) { Fail("Cannot change the Size of a GIF image"); }

@@ -171,6 +171,7 @@ class TUiGIFImage : public TGraphic {
   // Reads one extension into `gathered`; false when the data end before its label.
   bool ReadExtension(TUiGIFReader& in, std::vector<std::unique_ptr<TUiGIFExtension>>& gathered);
   TUiGIFFrame* Current() const;
+  TSize CurrentSize() const;
 
   std::vector<std::unique_ptr<TUiGIFFrame>> FFrames;
   int FCurrentFrame = -1;
