@@ -8,11 +8,11 @@ packages=(
   clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev libfontconfig-dev libpng-dev
-  fonts-liberation2 fonts-dejavu-core
-  xvfb xauth xdotool x11-apps x11-utils
+  fonts-liberation2 fonts-dejavu-core fonts-wine
+  xvfb xauth xdotool x11-apps x11-utils openbox
   iproute2 util-linux socat
   tftpd-hpa tftp-hpa atftp busybox-static dante-server microsocks tinyproxy
-  imagemagick libgif-dev
+  imagemagick libgif-dev stress-ng
 )
 
 missing=()
