@@ -142,6 +142,9 @@ void TCustomForm::VisibleChanged() {
 // ---- modal and close ----
 
 TModalResult TCustomForm::ShowModal() {
+  // The box takes input even inside a long step that holds it back; a click given before the
+  // box appeared does not answer it.
+  TInputRelease release;
   TCustomForm* outer = gModalForm;
   gModalForm = this;
   FModal = true;

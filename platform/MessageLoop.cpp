@@ -1,7 +1,7 @@
 // The thread's message queue, window registry, timers and watches.
 //
-// Sections: state; window handles; posting and taking messages; waiting; watches and timers;
-// tick and sleep.
+// Sections: state; window handles; posting and taking messages; waiting; input hold; watches
+// and timers; tick and sleep.
 #include <time.h>
 
 #include <algorithm>
@@ -64,6 +64,16 @@ class TMsgRing {
     FSlots[(FHead + FCount) % FSlots.size()] = m;
     ++FCount;
   }
+  // Drops the messages `drop` picks; the others keep their order.
+  template <class TPred>
+  void RemoveIf(TPred drop) {
+    size_t kept = 0;
+    for (size_t i = 0; i < FCount; ++i) {
+      const TMsg m = FSlots[(FHead + i) % FSlots.size()];
+      if (!drop(m)) FSlots[(FHead + kept++) % FSlots.size()] = m;
+    }
+    FCount = kept;
+  }
   TMsg Pop() {
     TMsg m = FSlots[FHead];
     FHead = (FHead + 1) % FSlots.size();
@@ -93,8 +103,9 @@ struct TWaitFrame {
 };
 
 struct TLoopState {
-  std::mutex QueueLock;  // guards Queue only: posting may come from any thread
+  std::mutex QueueLock;  // guards Queue and InputHolds: posting may come from any thread
   TMsgRing Queue;
+  int InputHolds = 0;
   TLoopWait Waiter;
 
   std::unordered_map<HWND, TWindowRec> Windows;
@@ -188,6 +199,7 @@ bool PostMessage(HWND hwnd, uint32_t msg, WPARAM w, LPARAM l) {
   TLoopState& L = Loop();
   {
     std::lock_guard<std::mutex> g(L.QueueLock);
+    if (L.InputHolds > 0 && IsInputMessage(msg)) return true;  // taken, and dropped
     L.Queue.Push(TMsg{hwnd, msg, w, l});
   }
   L.Waiter.Wake();
@@ -225,6 +237,7 @@ LRESULT DispatchMessage(const TMsg& msg) {
   TLoopState& L = Loop();
   auto it = L.Windows.find(msg.hwnd);
   if (it == L.Windows.end()) return 0;
+  if (IsInputMessage(msg.message) && InputHeld()) return 0;
   std::shared_ptr<const TWndProc> proc = it->second.Proc;  // held: it may destroy its own window
   LRESULT r = proc ? (*proc)(msg.hwnd, msg.message, msg.wParam, msg.lParam)
                    : DefWindowProc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
@@ -281,6 +294,29 @@ class TWaitFrameUse {
   TLoopState& FLoop;
 };
 
+void RunIdleHooks(TLoopState& L, TWaitFrame& f) {
+  f.Hooks.assign(L.IdleHooks.begin(), L.IdleHooks.end());
+  for (TIdleRec* h : f.Hooks)
+    if (std::find(L.IdleHooks.begin(), L.IdleHooks.end(), h) != L.IdleHooks.end()) h->Callback();
+}
+
+// Waits up to `wait` ms (negative: no limit) for any watched handle, then calls the callbacks
+// of those that are ready.
+void PollWatches(TLoopState& L, TWaitFrame& f, int wait) {
+  f.Watches.assign(L.Watches.begin(), L.Watches.end());
+  f.Items.clear();
+  for (TWatchRec* w : f.Watches) f.Items.push_back(TWaitItem{w->Fd, w->Events, 0});
+  L.Waiter.Wait(f.Items, wait);
+  // Callbacks may add or remove watches: only those still registered are called.
+  for (size_t i = 0; i < f.Watches.size(); ++i) {
+    uint16_t ready = f.Items[i].ready;
+    if (!ready) continue;
+    if (std::find(L.Watches.begin(), L.Watches.end(), f.Watches[i]) == L.Watches.end()) continue;
+    std::shared_ptr<const std::function<void(uint16_t)>> cb = f.Watches[i]->Callback;
+    (*cb)(ready);
+  }
+}
+
 }  // namespace
 
 bool WaitMessage(int timeoutMs) {
@@ -304,26 +340,63 @@ bool WaitMessage(int timeoutMs) {
     int wait = remaining;
     if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
 
-    f.Hooks.assign(L.IdleHooks.begin(), L.IdleHooks.end());
-    for (TIdleRec* h : f.Hooks)
-      if (std::find(L.IdleHooks.begin(), L.IdleHooks.end(), h) != L.IdleHooks.end()) h->Callback();
+    RunIdleHooks(L, f);
     if (MessageWaiting()) return true;
-
-    f.Watches.assign(L.Watches.begin(), L.Watches.end());
-    f.Items.clear();
-    for (TWatchRec* w : f.Watches) f.Items.push_back(TWaitItem{w->Fd, w->Events, 0});
-    L.Waiter.Wait(f.Items, wait);
+    PollWatches(L, f, wait);
     polled = true;
-    // Callbacks may add or remove watches: only those still registered are called.
-    for (size_t i = 0; i < f.Watches.size(); ++i) {
-      uint16_t ready = f.Items[i].ready;
-      if (!ready) continue;
-      if (std::find(L.Watches.begin(), L.Watches.end(), f.Watches[i]) == L.Watches.end()) continue;
-      std::shared_ptr<const std::function<void(uint16_t)>> cb = f.Watches[i]->Callback;
-      (*cb)(ready);
-    }
   }
 }
+
+// ---- input hold ----
+
+namespace {
+
+// Takes in whatever the display and the sockets have delivered so far, without waiting, and
+// drops every queued mouse and key message: input the user gave while the thread was held.
+void DropPendingInput() {
+  TLoopState& L = Loop();
+  {
+    TWaitFrameUse use(L);
+    RunIdleHooks(L, *use.Frame);
+    PollWatches(L, *use.Frame, 0);
+  }
+  std::lock_guard<std::mutex> g(L.QueueLock);
+  L.Queue.RemoveIf([](const TMsg& m) { return IsInputMessage(m.message); });
+}
+
+// Adds `delta` to the hold count; returns the count before.
+int AddInputHolds(int delta) {
+  TLoopState& L = Loop();
+  std::lock_guard<std::mutex> g(L.QueueLock);
+  const int before = L.InputHolds;
+  L.InputHolds += delta;
+  return before;
+}
+
+}  // namespace
+
+bool IsInputMessage(uint32_t msg) {
+  return (msg >= WM_KEYDOWN && msg <= WM_SYSCHAR) || (msg >= WM_MOUSEMOVE && msg <= WM_LBUTTONUP);
+}
+
+bool InputHeld() { return AddInputHolds(0) > 0; }
+
+TInputHold::TInputHold() { AddInputHolds(1); }
+
+TInputHold::~TInputHold() {
+  // Taken in while still held, so that nothing given meanwhile slips through.
+  if (AddInputHolds(0) == 1) DropPendingInput();
+  AddInputHolds(-1);
+}
+
+TInputRelease::TInputRelease() {
+  if (!InputHeld()) return;
+  DropPendingInput();
+  FHeld = AddInputHolds(0);
+  AddInputHolds(-FHeld);
+}
+
+TInputRelease::~TInputRelease() { AddInputHolds(FHeld); }
 
 // ---- watches and timers ----
 

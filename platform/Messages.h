@@ -80,6 +80,36 @@ bool WaitMessage(int timeoutMs);
 void InvalidateWindow(HWND hwnd);
 void ValidateWindow(HWND hwnd);
 
+// Input held back while a long step holds the thread (a modem probe, a firmware upload): a
+// click or key press queued meanwhile must not act afterwards on whatever the window shows by
+// then. While a hold exists, mouse and key messages are dropped when posted and when
+// dispatched; when the outermost hold ends, what the display delivered meanwhile is taken in
+// and dropped too, and so is any input still queued. Paint, close and socket messages pass
+// untouched, so the window keeps repainting. A modal box inside a hold lifts it for its own
+// loop with TInputRelease, which first drops the input queued so far.
+// Threads: user-interface thread only. Holds nest; releases restore the hold they lifted.
+class TInputHold {
+ public:
+  TInputHold();
+  ~TInputHold();
+  TInputHold(const TInputHold&) = delete;
+  TInputHold& operator=(const TInputHold&) = delete;
+};
+
+class TInputRelease {
+ public:
+  TInputRelease();
+  ~TInputRelease();
+  TInputRelease(const TInputRelease&) = delete;
+  TInputRelease& operator=(const TInputRelease&) = delete;
+
+ private:
+  int FHeld = 0;
+};
+
+bool IsInputMessage(uint32_t msg);
+bool InputHeld();
+
 // Milliseconds since an arbitrary start, wrapping like the platform's 32-bit tick count.
 uint32_t GetTickCount();
 // Suspends the thread; no message is processed meanwhile.

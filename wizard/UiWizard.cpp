@@ -162,7 +162,9 @@ void TUiWizard::ChangePage(TUiWizardCustomPage* New) {
   if (New) {
     New->NotifyEnter(Old);
     New->BringToFront();
+    FShowingPage = New;
     New->SetVisible(true);
+    FShowingPage = nullptr;
     if (host) {
       if (New->CanFocus())
         host->SetActiveControl(New);
@@ -330,6 +332,13 @@ void TUiWizard::SetButtonClickEvent(TUiWizardButtonKind k, TNotifyEvent e) {
 }
 
 void TUiWizard::ControlVisibilityChanged(TControl* c) {
+  if (auto* page = dynamic_cast<TUiWizardCustomPage*>(c); page && page->Wizard() == this) {
+    // Only the active page shows. A Show whose activation ran handlers that moved on to another
+    // page (an upload that failed and went back to the start) would otherwise leave its page
+    // marked visible beside the new one.
+    if (page->Visible() && page != FActivePage && page != FShowingPage) page->SetVisible(false);
+    return;
+  }
   for (TUiWizardButtonControl* b : FButtonControls)
     if (b == c) {
       ArrangeButtons();

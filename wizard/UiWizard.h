@@ -105,6 +105,7 @@ class TUiWizard : public TCustomControl {
 
   std::unique_ptr<TUiWizardPageList> FPages;
   TUiWizardCustomPage* FActivePage = nullptr;
+  TUiWizardCustomPage* FShowingPage = nullptr;  // the page a change is making visible
   std::array<std::unique_ptr<TUiWizardNavigateButton>, UiWizardButtonKindCount> FButtons;
   std::array<TUiWizardButtonControl*, UiWizardButtonKindCount> FButtonControls{};
   int32_t FButtonBarHeight = 42;

@@ -5,6 +5,7 @@
 #include "UiWizardPage.h"
 #include "platform/Application.h"
 #include "platform/Form.h"
+#include "platform/Messages.h"
 
 // ---- base controls ----
 
@@ -24,6 +25,9 @@ void TUiWizardBaseButton::Setup(const char* caption, int32_t width, bool visible
 
 void TUiWizardBaseButton::Click() {
   if (!FWizard) return;
+  // A page change may hold the thread for seconds (a probe, an upload): a second click or a
+  // repeated key given meanwhile would act on a page the user has not seen yet.
+  TInputHold hold;
   bool stop = false;
   if (TUiWizardCustomPage* page = FWizard->ActivePage()) FirePageHandler(page, stop);
   if (stop) return;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "SimModem.h"
 #include "app/Unit1.h"
@@ -86,6 +87,21 @@ class UpgradeTest : public ::testing::Test {
   void Click(TControl* c) {
     PostClick(*c);
     Application->ProcessMessages();
+    ExpectOnePageShown();
+  }
+  // Only the active page may show, whatever road led there.
+  void ExpectOnePageShown() {
+    std::vector<int> shown;
+    for (int i = 0; i < F->UiWizard1->Pages().Count(); ++i)
+      if (F->UiWizard1->Pages().Items(i)->Visible()) shown.push_back(i);
+    EXPECT_EQ(shown, std::vector<int>{Page()}) << "pages marked visible beside the active one";
+  }
+  // A double click: the second one is queued while the first one's work runs.
+  void DoubleClick(TControl* c) {
+    PostClick(*c);
+    PostClick(*c);
+    Application->ProcessMessages();
+    ExpectOnePageShown();
   }
   void ClickButton(TUiWizardButtonKind k) { Click(Btn(k)); }
   TUiWizardButtonSet Shown() {
@@ -172,6 +188,85 @@ TEST_F(UpgradeTest, NormalRoadUpgradesAndRestarts) {
   ClickButton(bkFinish);
   EXPECT_TRUE(Application->Terminated());
   EXPECT_TRUE(RestartRan());
+}
+
+// Catches a second click or repeated key on the connection page's Next that acts after the
+// probe: on the verdict page's Next it would start the upload the user never saw offered.
+TEST_F(UpgradeTest, SecondClickAndKeyRepeatsDuringTheProbeAreDropped) {
+  StartModem();
+  OpenWindow();
+  ClickButton(bkNext);
+  Click(F->RadioGroup2->Buttons(0));
+  PostText(*F, Address);
+  Pump();
+  // One more click and a key arrive while the greeting is read, after the first has been taken.
+  F->tnTelnet1->OnDataIn = [this](TObject* s, std::string text) {
+    PostClick(*Btn(bkNext));
+    PostKey(*F, VK_RETURN);
+    F->tnTelnet1DataIn(s, std::move(text));
+  };
+  DoubleClick(Btn(bkNext));
+  EXPECT_EQ(Page(), 3);
+  EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkNext, bkCancel})) << "the verdict is Ready";
+  EXPECT_EQ(Modem.TftpRequests(), 0) << "the upload started unseen";
+  ClickButton(bkBack);
+  ASSERT_EQ(Page(), 1);
+  Click(F->RadioGroup2->Buttons(0));
+  PostText(*F, Address);
+  for (int i = 0; i < 3; ++i) PostKey(*F, VK_RETURN);  // a held key repeats
+  Application->ProcessMessages();
+  EXPECT_EQ(Page(), 3);
+  EXPECT_EQ(Modem.TelnetConnections(), 2);
+  EXPECT_EQ(Modem.TftpRequests(), 0);
+}
+
+// The same with a modem that answers but says nothing, the second click given from outside
+// while the probe pauses, as the display would deliver it: the verdict page keeps Next where
+// the connection page had it.
+TEST_F(UpgradeTest, SecondClickDuringASilentProbeIsDropped) {
+  Modem.Greeting = SimModem::Silent();
+  StartModem();
+  OpenWindow();
+  ClickButton(bkNext);
+  Click(F->RadioGroup2->Buttons(0));
+  PostText(*F, Address);
+  Pump();
+  const TPoint next{Btn(bkNext)->FormOrigin().X + 30, Btn(bkNext)->FormOrigin().Y + 12};
+  std::thread user([&] {
+    for (int i = 0; i < 200 && Modem.TelnetConnections() == 0; ++i) usleep(10000);
+    usleep(300000);  // well inside the two-second pause
+    PostClick(*F, next.X, next.Y);
+  });
+  ClickButton(bkNext);
+  user.join();
+  Application->ProcessMessages();
+  EXPECT_EQ(Page(), 3);
+  EXPECT_EQ(Modem.TftpRequests(), 0) << "the upload started unseen";
+}
+
+// Catches a second click during the upload that acts on the page after it: on the recovery
+// road it would press page 5's Back and leave the user on the connection page.
+TEST_F(UpgradeTest, SecondClickDuringTheUploadIsDropped) {
+  StartModem();
+  OpenWindow();
+  ClickButton(bkNext);
+  Click(F->RadioGroup3->Buttons(0));
+  F->Edit1->SetText(Address);
+  ClickButton(bkNext);
+  ASSERT_EQ(Page(), 2);
+  DoubleClick(Btn(bkNext));
+  EXPECT_EQ(Page(), 5);
+  EXPECT_EQ(ReadFile(ModemDir + "/TEImage.bin"), Recovery);
+  ClickButton(bkBack);
+  ASSERT_EQ(Page(), 1);
+  Click(F->RadioGroup2->Buttons(0));
+  PostText(*F, Address);
+  ClickButton(bkNext);
+  ASSERT_EQ(Page(), 3);
+  DoubleClick(Btn(bkNext));
+  EXPECT_EQ(Page(), 6);
+  EXPECT_FALSE(Application->Terminated());
+  EXPECT_EQ(ReadFile(ModemDir + "/TEPatch.bin"), Firmware);
 }
 
 // Catches the target version not taking precedence, or a Finish that starts the restart.

@@ -11,6 +11,7 @@
 
 #include "platform/LoopWatch.h"
 #include "platform/Messages.h"
+#include "platform/Types.h"
 #include "support/AllocationCount.h"
 
 namespace {
@@ -256,4 +257,67 @@ TEST(MessageLoop, TickCountFollowsTime) {
   uint32_t d = GetTickCount() - t0;
   EXPECT_GE(d, 29u);
   EXPECT_LT(d, 1000u);
+}
+
+// Catches input given during a long step acting afterwards: input posted, pumped, or still
+// queued while held must be dropped, input the display delivers meanwhile (a pipe standing in
+// for its connection) taken in and dropped when the hold ends, and everything else delivered.
+TEST(MessageLoop, InputHeldBackDuringALongStepIsDropped) {
+  DrainQueue();
+  TRecorder r;
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  // Like the display: reads what arrived and posts it as input.
+  TLoopHandle display = WatchHandle(fds[0], weRead, [&](uint16_t) {
+    char c;
+    ASSERT_EQ(read(fds[0], &c, 1), 1);
+    PostMessage(r.Handle, WM_KEYDOWN, static_cast<WPARAM>(c), 0);
+  });
+  PostMessage(r.Handle, WM_LBUTTONUP, 0, 0);  // queued before the step: a double click's second half
+  {
+    TInputHold hold;
+    {
+      TInputHold nested;  // nesting does not end the hold early
+    }
+    PostMessage(r.Handle, WM_LBUTTONDOWN, 0, 0);
+    PostMessage(r.Handle, WM_USER + 1, 0, 0);
+    InvalidateWindow(r.Handle);
+    DrainQueue();  // a pump inside the step, as the telnet connect runs one
+    PostMessage(r.Handle, WM_CHAR, 'x', 0);
+    ASSERT_EQ(write(fds[1], "k", 1), 1);  // a key the user pressed that the loop has not read
+    EXPECT_TRUE(InputHeld());
+  }
+  EXPECT_FALSE(InputHeld());
+  PostMessage(r.Handle, WM_KEYUP, 0, 0);  // after the step: delivered
+  DrainQueue();
+  WaitMessage(20);
+  DrainQueue();
+  std::vector<uint32_t> seen;
+  for (const TMsg& m : r.Seen) seen.push_back(m.message);
+  EXPECT_EQ(seen, (std::vector<uint32_t>{WM_USER + 1, WM_PAINT, WM_KEYUP}));
+  close(fds[0]);
+  close(fds[1]);
+}
+
+// Catches a modal box inside a held step that takes no keys, or one answered by a click given
+// before it appeared; and a release that does not restore the hold.
+TEST(MessageLoop, ReleaseLetsAModalLoopTakeInputAndRestoresTheHold) {
+  DrainQueue();
+  TRecorder r;
+  TInputHold hold;
+  PostMessage(r.Handle, WM_KEYDOWN, VK_RETURN, 0);
+  {
+    TInputRelease box;
+    EXPECT_FALSE(InputHeld());
+    DrainQueue();
+    EXPECT_TRUE(r.Seen.empty()) << "input from before the box reached it";
+    PostMessage(r.Handle, WM_KEYDOWN, VK_ESCAPE, 0);
+    DrainQueue();
+    ASSERT_EQ(r.Seen.size(), 1u);
+    EXPECT_EQ(r.Seen[0].wParam, static_cast<WPARAM>(VK_ESCAPE));
+  }
+  EXPECT_TRUE(InputHeld());
+  PostMessage(r.Handle, WM_KEYDOWN, VK_RETURN, 0);
+  DrainQueue();
+  EXPECT_EQ(r.Seen.size(), 1u);
 }
