@@ -18,6 +18,7 @@
 
 namespace HostNet {
 constexpr int AfInet = AF_INET;
+constexpr int AfUnspec = AF_UNSPEC;
 constexpr int SolSocket = SOL_SOCKET;
 constexpr int SoDebug = SO_DEBUG;
 constexpr int SoReuseAddr = SO_REUSEADDR;

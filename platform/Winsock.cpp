@@ -6,6 +6,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <atomic>
 #include <cerrno>
@@ -70,6 +71,39 @@ bool IsLoopbackAddress(uint32_t addrNetworkOrder) { return (ntohl(addrNetworkOrd
 bool IsSocketDescriptor(int fd) {
   struct stat st {};
   return fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+int64_t MonotonicMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+bool HasPeer(int fd) {
+  sockaddr_in sa{};
+  socklen_t len = sizeof sa;
+  return ::getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0;
+}
+
+bool ExpireConnect(int fd, TSocketState& st) {
+  if (st.Connect != TConnectPhase::cpConnecting || st.ConnectDeadline == 0 || MonotonicMs() < st.ConnectDeadline)
+    return false;
+  st.ConnectDeadline = 0;
+  if (HasPeer(fd)) return false;  // it did connect; nobody has looked yet
+  AbortConnect(fd);
+  st.PendingError = ETIMEDOUT;
+  return true;
+}
+
+void AbortConnect(int fd) {
+  // Connecting to "no address" makes the host drop the attempt without a packet to the peer.
+  sockaddr unspec{};
+  unspec.sa_family = HostNet::AfUnspec;
+  (void)::connect(fd, &unspec, sizeof unspec);
+  // The host marks the dropped attempt as reset; the socket's own answer is the time-out.
+  int e = 0;
+  socklen_t len = sizeof e;
+  (void)::getsockopt(fd, HostNet::SolSocket, HostNet::SoError, &e, &len);
 }
 
 }  // namespace Detail
@@ -198,16 +232,35 @@ bool IsStarted() { return Layer().Starts.load() > 0; }
 
 namespace {
 
-// The host goes on connecting after a signal ends a blocking connect; Windows does not let a
-// signal end it, so wait for the outcome here.
-int FinishInterruptedConnect(int fd) {
-  pollfd p{fd, POLLOUT, 0};
-  while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+// A blocking connect waits here rather than in the host: it must end at the connect deadline,
+// and a signal must not end it (Windows knows none).
+int BlockingConnect(int fd, const sockaddr_in& sa, int flags) {
+  if (::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+  int err = ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
+  if (err == EINPROGRESS) {
+    const int64_t deadline = MonotonicMs() + KConnectTimeoutMs;
+    pollfd p{fd, POLLOUT, 0};
+    for (;;) {
+      const int64_t left = deadline - MonotonicMs();
+      if (left <= 0) {
+        AbortConnect(fd);
+        err = ETIMEDOUT;
+        break;
+      }
+      const int r = ::poll(&p, 1, static_cast<int>(left));
+      if (r < 0 && errno != EINTR) {
+        err = errno;
+        break;
+      }
+      if (r > 0) {
+        socklen_t len = sizeof err;
+        if (::getsockopt(fd, HostNet::SolSocket, HostNet::SoError, &err, &len) != 0) err = errno;
+        break;
+      }
+    }
   }
-  int e = 0;
-  socklen_t len = sizeof e;
-  if (getsockopt(fd, HostNet::SolSocket, HostNet::SoError, &e, &len) != 0) return errno;
-  return e;
+  (void)::fcntl(fd, F_SETFL, flags);
+  return err;
 }
 
 // An error taken from the host by the notifier is the answer the host would have given this
@@ -363,21 +416,26 @@ int Connect(TSocket s, const TSockAddrIn& addr) {
   if (fd < 0) return SOCKET_ERROR;
   if (LoopbackGuard() && !IsLoopbackAddress(addr.Addr)) return Fail(WSAENETUNREACH);
   sockaddr_in sa = ToHost(addr);
-  int err = ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
-  if (err == EINTR) err = FinishInterruptedConnect(fd);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return FailErrno(errno);
+  const bool hadPeer = HasPeer(fd);
+  int err = (flags & O_NONBLOCK) == 0 ? BlockingConnect(fd, sa, flags)
+                                      : (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno);
   std::lock_guard<std::mutex> g(SocketTable().Lock);
   if (TSocketState* st = SocketTable().Find(fd)) {
-    // The host answers 0 to a second connect once a non-blocking one has completed; Windows
-    // says the socket is already connected.
+    // The host answers 0 to a second connect once a non-blocking one has completed (blocking
+    // connects are made that way too); Windows says the socket is already connected.
     const bool wasConnecting = st->Connect == TConnectPhase::cpConnecting;
-    if (err == 0 && !st->Datagram && (wasConnecting || (st->Async && st->Async->Connected))) err = EISCONN;
+    if (err == 0 && !st->Datagram && (wasConnecting || hadPeer || (st->Async && st->Async->Connected))) err = EISCONN;
     // Under AsyncSelect the notifier settles a connect under way: it still owes FD_CONNECT.
     const bool owedToNotifier = wasConnecting && st->Async;
-    if (err == EINPROGRESS)
+    if (err == EINPROGRESS) {
       st->Connect = TConnectPhase::cpConnecting;
-    else if (err != EALREADY && !owedToNotifier)
+      st->ConnectDeadline = MonotonicMs() + KConnectTimeoutMs;
+    } else if (err != EALREADY && !owedToNotifier) {
       st->Connect = TConnectPhase::cpNone;
-    if (err == 0 || err == EINPROGRESS) AsyncConnectCalled(*st, err == 0);
+    }
+    if (err == 0 || err == EINPROGRESS) AsyncConnectCalled(fd, *st, err == 0);
   }
   return err ? FailErrno(err) : 0;
 }

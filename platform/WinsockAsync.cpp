@@ -6,6 +6,7 @@
 // not polled at all and an idle program stays asleep.
 #include "HostSockets.h"  // first: see there
 
+#include <algorithm>
 #include <cerrno>
 
 #include "Winsock.h"
@@ -53,15 +54,10 @@ int QueuedBytes(int fd) {
   return ::ioctl(fd, FIONREAD, &n) == 0 ? n : 0;
 }
 
-bool HasPeer(int fd) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  return ::getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0;
-}
-
 void ConnectOutcome(int fd, TSocketState& st, uint16_t ready) {
   TAsyncSelect& a = *st.Async;
   st.Connect = TConnectPhase::cpNone;
+  a.ConnectTimer.reset();
   int err = PeekError(fd, st);
   // No error but no peer either: someone read the error before us; the reason is lost.
   if (err == 0 && !HasPeer(fd)) err = ENOTCONN;
@@ -122,6 +118,25 @@ void OnReady(int fd, uint16_t ready) {
   Rewatch(*st);
 }
 
+// A connect that nothing answered by its deadline: FD_CONNECT with WSAETIMEDOUT.
+void OnConnectDeadline(int fd) {
+  std::lock_guard<std::mutex> g(SocketTable().Lock);
+  TSocketState* st = SocketTable().Find(fd);
+  if (!st || !st->Async || !ExpireConnect(fd, *st)) return;
+  ConnectOutcome(fd, *st, 0);
+  Rewatch(*st);
+}
+
+void ArmConnectDeadline(int fd, TSocketState& st) {
+  TAsyncSelect& a = *st.Async;
+  if (st.Datagram || st.Connect != TConnectPhase::cpConnecting || st.ConnectDeadline == 0) {
+    a.ConnectTimer.reset();
+    return;
+  }
+  const int64_t left = std::max<int64_t>(st.ConnectDeadline - MonotonicMs(), 0);
+  a.ConnectTimer = AddTimer(static_cast<uint32_t>(left), [fd] { OnConnectDeadline(fd); });
+}
+
 }  // namespace
 
 namespace Detail {
@@ -140,9 +155,10 @@ void AsyncSendBlocked(TSocketState& st) {
   Rewatch(st);
 }
 
-void AsyncConnectCalled(TSocketState& st, bool established) {
+void AsyncConnectCalled(int fd, TSocketState& st, bool established) {
   if (!st.Async) return;
   TAsyncSelect& a = *st.Async;
+  ArmConnectDeadline(fd, st);
   a.ConnectArmed = true;
   a.WriteArmed = true;  // FD_WRITE follows a successful connect
   a.Stalled = false;
@@ -192,6 +208,7 @@ int AsyncSelect(TSocket s, HWND hwnd, uint32_t msg, uint32_t events) {
   a.CloseArmed = a.Connected;
   a.Stalled = false;
   if (!a.Watch) a.Watch = WatchHandle(fd, 0, [fd](uint16_t ready) { OnReady(fd, ready); });
+  ArmConnectDeadline(fd, st);
   Rewatch(st);
   return 0;
 }

@@ -29,6 +29,18 @@ bool IsSocketDescriptor(int fd);
 
 enum class TConnectPhase : uint8_t { cpNone, cpConnecting };
 
+// A connection attempt that gets no answer fails with WSAETIMEDOUT after this long, as on
+// Windows (three SYNs: a 3-second timeout, doubled twice). The host's own limit is far longer
+// (Linux: six retransmissions, over two minutes), and a per-socket TCP_SYNCNT cannot give 21 s
+// (its timeouts start at one second: 7, 15 or 31 s), so the layer keeps its own deadline and
+// ends the host's attempt when it passes.
+constexpr int64_t KConnectTimeoutMs = 21000;
+
+int64_t MonotonicMs();
+bool HasPeer(int fd);
+// Makes the host drop a connection attempt under way, without a packet to the peer.
+void AbortConnect(int fd);
+
 // A socket's AsyncSelect registration (WinsockAsync.cpp). Each event is armed until its
 // notification is posted, and re-armed the way Windows re-arms it.
 struct TAsyncSelect {
@@ -42,12 +54,14 @@ struct TAsyncSelect {
   bool CloseArmed = false;
   bool Stalled = false;  // ready with nothing to report: not polled until the next call
   TLoopHandle Watch;
+  TLoopHandle ConnectTimer;  // fires at the connect deadline while a connect is under way
 };
 
 struct TSocketState {
   bool Datagram = false;
   TConnectPhase Connect = TConnectPhase::cpNone;
   int PendingError = 0;  // POSIX errno taken from the host by the notifier
+  int64_t ConnectDeadline = 0;  // MonotonicMs() when a connect under way times out
   std::unique_ptr<TAsyncSelect> Async;
 };
 
@@ -65,6 +79,10 @@ TSocketTable& SocketTable();
 // Re-arming hooks called by the socket calls, with the table lock held (WinsockAsync.cpp).
 void AsyncRecvCalled(TSocketState& st);
 void AsyncSendBlocked(TSocketState& st);
-void AsyncConnectCalled(TSocketState& st, bool established);
+void AsyncConnectCalled(int fd, TSocketState& st, bool established);
+
+// Ends a connect under way whose deadline has passed: the host stops trying and the socket
+// holds WSAETIMEDOUT for whoever asks next. Returns whether it did. Caller holds the lock.
+bool ExpireConnect(int fd, TSocketState& st);
 
 }  // namespace Winsock::Detail

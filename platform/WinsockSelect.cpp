@@ -2,8 +2,6 @@
 // up, and a set here names at most 64 sockets anyway.
 #include "HostSockets.h"  // first: see there
 
-#include <time.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -31,12 +29,6 @@ bool FdIsSet(TSocket s, const TFdSet& set) {
 
 namespace {
 
-int64_t NowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 enum : uint8_t { rdRead = 1, rdWrite = 2, rdError = 4 };
 
 // Windows' meaning of the three sets: readable also when the connection was closed or reset;
@@ -53,6 +45,21 @@ uint8_t Readiness(short revents, bool connecting) {
   }
   if (revents & POLLPRI) r |= rdError;
   return r;
+}
+
+// Ends the connects among the polled sockets whose deadline has passed (the poll then reports
+// them failed at once); returns the ms until the next such deadline, or -1 when none is set.
+int64_t ExpireConnects(const pollfd* pf, int n) {
+  int64_t soonest = -1;
+  std::lock_guard<std::mutex> g(SocketTable().Lock);
+  for (int j = 0; j < n; ++j) {
+    TSocketState* st = pf[j].fd < 0 ? nullptr : SocketTable().Find(pf[j].fd);
+    if (!st || st->Connect != TConnectPhase::cpConnecting || st->ConnectDeadline == 0) continue;
+    if (ExpireConnect(pf[j].fd, *st)) continue;
+    const int64_t left = std::max<int64_t>(st->ConnectDeadline - MonotonicMs(), 0);
+    if (st->ConnectDeadline != 0 && (soonest < 0 || left < soonest)) soonest = left;
+  }
+  return soonest;
 }
 
 }  // namespace
@@ -91,12 +98,14 @@ int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* 
     const int64_t secs = std::min<int64_t>(timeout->tv_sec, INT64_MAX / 4000);
     waitMs = secs * 1000 + (static_cast<int64_t>(timeout->tv_usec) + 999) / 1000;
   }
-  const int64_t deadline = waitMs < 0 ? 0 : NowMs() + waitMs;
+  const int64_t deadline = waitMs < 0 ? 0 : MonotonicMs() + waitMs;
   uint8_t ready[3 * FD_SETSIZE] = {};
   for (;;) {
-    int slice = -1;
-    if (waitMs >= 0) slice = static_cast<int>(std::min<int64_t>(std::max<int64_t>(deadline - NowMs(), 0), INT_MAX));
-    int r = ::poll(pf, static_cast<nfds_t>(n), slice);
+    int64_t slice = waitMs >= 0 ? std::max<int64_t>(deadline - MonotonicMs(), 0) : -1;
+    // A connect under way gives up at its own deadline, also while select waits for it.
+    const int64_t connectLeft = ExpireConnects(pf, n);
+    if (connectLeft >= 0 && (slice < 0 || connectLeft < slice)) slice = connectLeft;
+    int r = ::poll(pf, static_cast<nfds_t>(n), static_cast<int>(std::min<int64_t>(slice, INT_MAX)));
     // A signal is no reason to return early (Windows knows none): wait out the rest.
     if (r < 0 && errno != EINTR) return FailErrno(errno);
     if (r > 0) {
@@ -117,7 +126,7 @@ int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* 
       }
       if (any) break;
     }
-    if (waitMs >= 0 && NowMs() >= deadline) break;
+    if (waitMs >= 0 && MonotonicMs() >= deadline) break;
   }
   int count = 0;
   for (int k = 0; k < 3; ++k) {

@@ -10,7 +10,7 @@ packages=(
   libx11-dev libfreetype-dev libfontconfig-dev libpng-dev
   fonts-liberation2 fonts-dejavu-core fonts-wine
   xvfb xauth xdotool x11-apps x11-utils openbox
-  iproute2 util-linux socat
+  iproute2 util-linux socat iptables
   tftpd-hpa tftp-hpa atftp busybox-static dante-server microsocks tinyproxy
   imagemagick libgif-dev stress-ng
 )
