@@ -1,6 +1,6 @@
 // libFuzzer target for the firewall negotiation: whatever a proxy sends, in whatever pieces,
-// the negotiation must stay inside its buffers, end at most once, and hand on only bytes that
-// came after the reply. The first input byte picks the firewall type, credentials, the remote
+// the negotiation must stay inside its buffers, end exactly once once the proxy has hung up,
+// and hand on only bytes that came after the reply. The first input byte picks the firewall type, credentials, the remote
 // host form and the cut pattern; the rest is the proxy's side of the conversation.
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fw.Receive(block, n, sink);
     std::free(block);
   }
-  if (sink.Ends > 1) std::abort();
+  // The proxy hangs up: a negotiation still under way fails then, one that ended stays ended.
+  const bool open = fw.Negotiating();
+  if (fw.PeerClosed(sink) != open || fw.Negotiating()) std::abort();
+  if (sink.Ends != 1) std::abort();
   return 0;
 }

@@ -1,8 +1,9 @@
 // Feeds arbitrary reply sequences to the TFTP client through a stack with no sockets and checks
 // what it sends: every DATA packet is either the next slice of the source under the next block
-// number, or the packet in flight again, byte for byte, sent to whoever sent the latest reply;
-// no block exceeds the agreed size; a transfer that returns normally has sent every byte and
-// ended with a short block; only the system's own exceptions leave the client.
+// number, or the packet in flight again, byte for byte, sent to the port of the first reply and
+// never in answer to a datagram from another port; no block exceeds the agreed size; a
+// transfer that returns normally has sent every byte and ended with a short block; only the
+// system's own exceptions leave the client.
 //
 // Input: two bytes of requested block size, two bytes of source size, one byte of start
 // position, then tokens, one taken after each datagram the client sends:
@@ -96,7 +97,8 @@ class THarness {
 
   void CheckData(TScriptedNetStack& s, const TScriptedNetStack::TSent& p) {
     const std::string& b = p.Bytes;
-    if (p.Port != s.LastFromPort) Violation("DATA not sent to the latest sender");
+    if (p.Port != s.FirstFromPort) Violation("DATA not sent to the port of the first reply");
+    if (s.LastFromPort != s.FirstFromPort) Violation("a datagram from another port was answered");
     const uint16_t block = static_cast<uint16_t>(static_cast<uint8_t>(b[2]) << 8 | static_cast<uint8_t>(b[3]));
     const size_t n = b.size() - 4;
     if (n > static_cast<size_t>(FMaxBlock)) Violation("block larger than any agreed size");

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/Messages.h"
+
 namespace {
 
 enum : int { opWRQ = 2, opDATA = 3, opACK = 4, opERROR = 5, opOACK = 6 };
@@ -139,6 +141,8 @@ void TNetTrivialFTP::Transfer(TStream& Source, const std::string& RemoteFileName
   if (FReceived.size() < capacity) FReceived.resize(capacity);
   if (FData.size() < capacity) FData.resize(capacity);
 
+  FTransferHost.clear();
+  FTransferPort = 0;
   SendDatagram(WriteRequest(RemoteFileName));
 
   bool finished = false;
@@ -146,7 +150,7 @@ void TNetTrivialFTP::Transfer(TStream& Source, const std::string& RemoteFileName
   uint16_t current = 0;  // its block number
   int packetLength = 0;
   for (;;) {
-    const int n = ReceiveDatagramBuffer(FReceived.data(), blockSize + KHeaderSize, FTransferHost, FTransferPort, -1);
+    const int n = ReceiveReply(blockSize + KHeaderSize);
     if (n <= 0) {
       if (finished) return;
       throw ENetTFTPException("Timeout");
@@ -194,9 +198,47 @@ void TNetTrivialFTP::Transfer(TStream& Source, const std::string& RemoteFileName
   }
 }
 
+int TNetTrivialFTP::ReceiveReply(int ALength) {
+  TNetSocketHandle* handle = SocketHandle();
+  TNetStack& stack = GStack();
+  const int32_t limit = FReceiveTimeout;
+  const uint32_t start = limit > 0 ? GetTickCount() : 0;
+  int32_t wait = limit;
+  for (;;) {
+    if (!handle->WaitReadable(wait)) return 0;
+    const int n = handle->ReceiveBytesFrom(FReceived.data(), ALength, FSenderHost, FSenderPort);
+    const bool known = FTransferPort != 0;
+    const bool fromServer = !known || (FSenderPort == FTransferPort && FSenderHost == FTransferHost);
+    // A stranger's datagram too long for the buffer is still only a stranger's; any other
+    // failure is the socket's own.
+    if (n < 0 && (fromServer || stack.WSAGetLastError() != Winsock::WSAEMSGSIZE)) stack.CheckResult(n);
+    if (!known) {
+      FTransferHost = FSenderHost;
+      FTransferPort = FSenderPort;
+    }
+    if (fromServer) return n;
+    // Dropped unanswered; the wait goes on to the same deadline, so a stream of strangers
+    // cannot stretch it.
+    if (limit == 0) return 0;
+    if (limit > 0) {
+      const uint32_t elapsed = GetTickCount() - start;
+      if (elapsed >= static_cast<uint32_t>(limit)) return 0;
+      wait = limit - static_cast<int32_t>(elapsed);
+    }
+  }
+}
+
 int32_t TNetTrivialFTP::ApplyOptionAck(const uint8_t* APacket, int ALength, int32_t ACurrent) const {
-  if (!SameText(TextAt(APacket, ALength, 2), "blksize")) return ACurrent;
-  const int32_t size = StrToInt(TextAt(APacket, ALength, 10));
+  // Servers list the options in any order: the first "blksize" counts wherever it stands.
+  int at = 2;
+  std::string name = TextAt(APacket, ALength, at);
+  while (!SameText(name, "blksize")) {
+    at += static_cast<int>(name.size()) + 1;
+    at += static_cast<int>(TextAt(APacket, ALength, at).size()) + 1;  // its value
+    if (at >= ALength) return ACurrent;
+    name = TextAt(APacket, ALength, at);
+  }
+  const int32_t size = StrToInt(TextAt(APacket, ALength, at + static_cast<int>(name.size()) + 1));
   // Outside the option's range or above the request, the server's blocks would not be ours.
   if (size < KMinBlockSize || size > KMaxBlockSize || size > FRequestedBlockSize)
     throw ENetTFTPOptionNegotiationFailed(Format("Invalid block size accepted by the server: %d", size));

@@ -2,8 +2,10 @@
 // request, asking for the "blksize" option, in lock-step (one DATA packet in flight, one reply
 // per block). The only retransmission is the resend of the current block when a reply does
 // not acknowledge it; a wait that runs out before the last block is a failure ("Timeout"),
-// after it a success (the final ACK is not required). Every way out reports the end of the work
-// and closes the socket, so each transfer uses a fresh local port.
+// after it a success (the final ACK is not required). The server's first reply names its
+// transfer endpoint; datagrams from any other address or port are then dropped unanswered.
+// Every way out reports the end of the work and closes the socket, so each transfer uses a
+// fresh local port.
 //
 // Threads: the user-interface thread; PutFile and PutStream block it, up to ReceiveTimeout
 // per wait, and call the work events inside. Ownership: the client owns its packet buffers,
@@ -75,7 +77,8 @@ class TNetTrivialFTP : public TNetUDPClient {
   void SetTransferMode(TNetTFTPMode v) { FTransferMode = v; }
   int32_t RequestedBlockSize() const { return FRequestedBlockSize; }
   void SetRequestedBlockSize(int32_t v) { FRequestedBlockSize = v; }
-  // The sender of the latest datagram received: where every packet after the request goes.
+  // The server's transfer endpoint, named by its first reply: where every packet after the
+  // request goes, and the only sender whose datagrams the transfer reads.
   const std::string& TransferHost() const { return FTransferHost; }
   uint16_t TransferPort() const { return FTransferPort; }
 
@@ -89,7 +92,10 @@ class TNetTrivialFTP : public TNetUDPClient {
   void Transfer(TStream& Source, const std::string& RemoteFileName, int64_t Left);
   void EndTransfer();
   std::string WriteRequest(const std::string& RemoteFileName) const;
-  // The block size an OACK accepts, or ACurrent when its first option is not "blksize".
+  // The next datagram from the server into FReceived (at most ALength bytes), or 0 when the
+  // wait ran out.
+  int ReceiveReply(int ALength);
+  // The block size an OACK accepts, or ACurrent when it carries no "blksize" option.
   int32_t ApplyOptionAck(const uint8_t* APacket, int ALength, int32_t ACurrent) const;
   [[noreturn]] static void RaiseTftpError(const uint8_t* APacket, int ALength);
 
@@ -97,6 +103,8 @@ class TNetTrivialFTP : public TNetUDPClient {
   int32_t FRequestedBlockSize = 1500;
   std::string FTransferHost;
   uint16_t FTransferPort = 0;
+  std::string FSenderHost;  // the sender of the datagram just received
+  uint16_t FSenderPort = 0;
   std::vector<uint8_t> FReceived;
   std::vector<uint8_t> FData;
 };

@@ -54,6 +54,12 @@ std::string TTnFirewall::Base64(const std::string& plain) {
   return out;
 }
 
+bool TTnFirewall::PeerClosed(TTnFirewallSink& sink) {
+  if (!FNegotiating) return false;
+  Fail("firewall closed the connection", sink);
+  return true;
+}
+
 void TTnFirewall::Abort() {
   FNegotiating = false;
   FReply.clear();

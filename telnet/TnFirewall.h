@@ -54,6 +54,9 @@ class TTnFirewall {
   void Begin(const std::string& remoteHost, int remotePort, TTnFirewallSink& sink);
   // Bytes from the firewall while negotiating.
   void Receive(const uint8_t* p, size_t n, TTnFirewallSink& sink);
+  // The firewall closed the connection. Before the negotiation ended that is a firewall
+  // failure (which closes through the sink); returns whether it was one.
+  bool PeerClosed(TTnFirewallSink& sink);
   // Forgets a negotiation under way (the connection closed).
   void Abort();
 

@@ -141,10 +141,14 @@ void TTnInstance::Notification(uint32_t event, uint32_t error, LPARAM l) {
       if (id == FConnectionId) CloseSilently();
       break;
     }
-    case FD_CLOSE:
+    case FD_CLOSE: {
+      const uint64_t id = FConnectionId;
       RunReceive(TRecvMode::rmFinal);
+      // A proxy that hangs up before its answer has refused the connection.
+      if (id == FConnectionId && FFirewall.PeerClosed(*this)) break;
       Close(static_cast<uint32_t>(l));
       break;
+    }
     default: break;
   }
 }
@@ -337,7 +341,7 @@ int TTnInstance::ReceiveLoop(TRecvMode mode) {
     if (mode == TRecvMode::rmDrainOnce) return 0;
     // The peer has closed.
     FInReceive = false;
-    if (mode == TRecvMode::rmNormal) Close(FPendingCloseCode);
+    if (mode == TRecvMode::rmNormal && !FFirewall.PeerClosed(*this)) Close(FPendingCloseCode);
     return 0;
   }
 }

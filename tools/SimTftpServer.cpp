@@ -99,24 +99,34 @@ uint16_t Block(const std::string& packet) {
 // ---- session ----
 
 TSession::TSession(int requestFd, int transferFd, std::string request, uint16_t clientPort)
-    : FRequestFd(requestFd), FTransferFd(transferFd), FRequest(std::move(request)), FClientPort(clientPort) {}
+    : FRequestFd(requestFd),
+      FTransferFd(transferFd),
+      FStrangerFd(BoundLoopbackSocket()),
+      FRequest(std::move(request)),
+      FClientPort(clientPort) {}
 
-TSession::~TSession() { ::close(FTransferFd); }
+TSession::~TSession() {
+  ::close(FTransferFd);
+  ::close(FStrangerFd);
+}
 
 uint16_t TSession::TransferPort() const { return LocalPort(FTransferFd); }
 
 bool TSession::Receive(std::string& packet, int timeoutMs) {
   const bool got = ReceiveFrom(FTransferFd, packet, nullptr, timeoutMs);
   if (got) Received.push_back(packet);
-  // Whatever went to the request port meanwhile is kept too.
+  // Whatever went to the other ports meanwhile is kept too.
   std::string stray;
   while (ReceiveFrom(FRequestFd, stray, nullptr, 0)) ReceivedAtRequestPort.push_back(stray);
+  while (ReceiveFrom(FStrangerFd, stray, nullptr, 0)) ReceivedAtStrangerPort.push_back(stray);
   return got;
 }
 
 void TSession::Send(const std::string& packet) { SendTo(FTransferFd, packet, FClientPort); }
 
 void TSession::SendFromRequestPort(const std::string& packet) { SendTo(FRequestFd, packet, FClientPort); }
+
+void TSession::SendFromStrangerPort(const std::string& packet) { SendTo(FStrangerFd, packet, FClientPort); }
 
 std::string TSession::ReceiveFile(int blockSize, bool finalAck, uint16_t firstBlock) {
   std::string file;

@@ -1,8 +1,9 @@
 // A scriptable TFTP server on loopback for fault injection: it answers the first write request
 // it receives by running a script on its own thread. The script talks to the client through a
 // session: a transfer socket on a port of its own (as real servers answer), plus the request
-// socket for a server that answers from the request port. Packets the client sends are
-// recorded with the port they came to, so that tests can check every byte on the wire.
+// socket for a server that answers from the request port, plus a stranger's socket on a third
+// port (datagrams that are not the server's). Packets the client sends are recorded with the
+// port they came to, so that tests can check every byte on the wire.
 //
 // Threads: the script runs on the server's thread; the test reads the session only after
 // Wait() returned true. Every receive is bounded, so a script always ends. Loopback only:
@@ -41,6 +42,7 @@ class TSession {
   bool Receive(std::string& packet, int timeoutMs = 3000);
   void Send(const std::string& packet);
   void SendFromRequestPort(const std::string& packet);
+  void SendFromStrangerPort(const std::string& packet);
 
   // A well-behaved server's receive loop from the current state: ACKs each new DATA block
   // (re-ACKs a repeated one) until a block shorter than blockSize; returns the file's bytes.
@@ -52,10 +54,13 @@ class TSession {
   std::vector<std::string> Received;
   // Datagrams that reached the request port after the request.
   std::vector<std::string> ReceivedAtRequestPort;
+  // Datagrams that reached the stranger's port.
+  std::vector<std::string> ReceivedAtStrangerPort;
 
  private:
   int FRequestFd;
   int FTransferFd;
+  int FStrangerFd;
   std::string FRequest;
   uint16_t FClientPort;
 };

@@ -35,7 +35,8 @@ class TScriptedNetStack : public TNetStackWindows {
   // Called after each send is recorded; may queue replies.
   std::function<void(TScriptedNetStack&, const TSent&)> OnSend;
   bool KeepSent = true;  // long transfers may keep only what OnSend looks at
-  uint16_t LastFromPort = 0;  // sender port of the latest datagram delivered
+  uint16_t LastFromPort = 0;   // sender port of the latest datagram delivered
+  uint16_t FirstFromPort = 0;  // sender port of the first datagram delivered
 
   static TScriptedNetStack& Current() { return static_cast<TScriptedNetStack&>(*NetStackState().StackInstance()); }
   static std::unique_ptr<TNetStack> Make() { return std::make_unique<TScriptedNetStack>(); }
@@ -70,6 +71,7 @@ class TScriptedNetStack : public TNetStackWindows {
     AFromAddress = r.FromAddress;
     AFromPort = r.FromPort;
     LastFromPort = r.FromPort;
+    if (FirstFromPort == 0) FirstFromPort = r.FromPort;
     if (r.Bytes.size() > static_cast<size_t>(ALength)) {
       Winsock::SetLastError(Winsock::WSAEMSGSIZE);  // consumed and refused, as the platform does
       return -1;

@@ -1,7 +1,11 @@
 // The TFTP client against our fault-injecting server on loopback. In order: the exchange byte
-// for byte and its block sizes; ports; resends; error packets; waits that run out; the source
-// position; replies too long, malformed or truncated; local files and host names.
+// for byte and its block sizes; ports and strangers; resends; error packets; waits that run
+// out; the source position; replies too long, malformed or truncated; local files and host
+// names.
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
+
+#include <atomic>
+#include <thread>
 
 #include "net/NetTrivialFTP.h"
 #include "platform/Streams.h"
@@ -110,9 +114,10 @@ TEST_F(TftpSim, EmptyBlockEndsEmptySourcesAndExactMultiples) {
   EXPECT_EQ(Log.Counts, (std::vector<int32_t>{1024, 2048, 2048}));
 }
 
-// Catches blocks sized by the request when the server answered the option with ACK 0, or by an
-// OACK whose first option is another one; and a case-sensitive option name.
-TEST_F(TftpSim, BlockSizeComesOnlyFromAnAcceptedFirstOption) {
+// Catches blocks sized by the request when the server answered the option with ACK 0, an
+// accepted size missed because other options came before it, a later "blksize" taken over the
+// first, and a case-sensitive option name.
+TEST_F(TftpSim, BlockSizeComesFromTheAcceptedOptionWhereverItStands) {
   const std::string file = PatternBytes(1500);
   struct {
     std::string FirstReply;
@@ -120,9 +125,10 @@ TEST_F(TftpSim, BlockSizeComesOnlyFromAnAcceptedFirstOption) {
     std::vector<int32_t> Counts;
   } cases[] = {
       {Ack(0), 512, {512, 1024, 1500}},
-      {Oack({{"tsize", "1500"}, {"blksize", "1024"}}), 512, {512, 1024, 1500}},
-      {Oack({{"BLKSIZE", "1024"}}), 1024, {1024, 1500}},
-      {Oack({{"BlkSize", "600"}}), 600, {600, 1200, 1500}},
+      {Oack({{"tsize", "1500"}}), 512, {512, 1024, 1500}},
+      {Oack({{"tsize", "1500"}, {"blksize", "1024"}}), 1024, {1024, 1500}},
+      {Oack({{"timeout", "5"}, {"tsize", "1500"}, {"BLKSIZE", "1024"}}), 1024, {1024, 1500}},
+      {Oack({{"BlkSize", "600"}, {"tsize", "1500"}, {"blksize", "1024"}}), 600, {600, 1200, 1500}},
   };
   for (const auto& c : cases) {
     Log.Counts.clear();
@@ -136,26 +142,78 @@ TEST_F(TftpSim, BlockSizeComesOnlyFromAnAcceptedFirstOption) {
   }
 }
 
-// Catches DATA sent to the request port instead of the port that answered, and a client that
-// does not follow a server that moves to another port.
-TEST_F(TftpSim, DataGoesWhereTheLatestReplyCameFrom) {
+// Catches a server that lists "tsize" first storing a truncated file while the client reports
+// success: shorter than one block, one byte short of it, and many blocks.
+TEST_F(TftpSim, FilesArriveWholeWhenTsizeComesFirst) {
+  for (const size_t size : {size_t{1}, size_t{1023}, size_t{300000}}) {
+    Log.Events.clear();
+    const std::string file = PatternBytes(size);
+    std::string stored;
+    SimTftp::TServer server([&](SimTftp::TSession& s) {
+      s.Send(Oack({{"tsize", std::to_string(size)}, {"blksize", "1024"}}));
+      stored = s.ReceiveFile(1024);
+    });
+    ASSERT_EQ(Upload(server, file), "") << size << " bytes";
+    EXPECT_TRUE(stored == file) << size << " bytes sent, " << stored.size() << " stored";
+  }
+}
+
+// Catches a client that answers, or follows, whoever wrote last: a stranger's ACK, ERROR,
+// oversized or empty datagram, or the request port speaking up, must neither get a block nor
+// end, fail or stall the transfer.
+TEST_F(TftpSim, DatagramsFromOtherPortsAreIgnored) {
   const std::string file = PatternBytes(1500);
   SimTftp::TServer server([&](SimTftp::TSession& s) {
     s.Send(Ack(0));
     std::string p;
     ASSERT_TRUE(s.Receive(p));
     EXPECT_EQ(p, SimTftp::Data(1, file.substr(0, 512)));
-    s.SendFromRequestPort(Ack(1));  // moves to the request port
-    for (int i = 0; i < 30 && s.ReceivedAtRequestPort.empty(); ++i) s.Receive(p, 100);
-    ASSERT_EQ(s.ReceivedAtRequestPort.size(), 1u) << "block 2 must go to the port that sent ACK 1";
-    EXPECT_EQ(Block(s.ReceivedAtRequestPort[0]), 2);
-    s.Send(Ack(2));  // back to the transfer port
-    EXPECT_EQ(s.ReceiveFile(512, true, 3), file.substr(1024));
+    s.SendFromStrangerPort(Ack(1));
+    s.SendFromStrangerPort(SimTftp::Error(1, "stranger"));
+    s.SendFromStrangerPort(std::string(2000, '\4'));
+    s.SendFromStrangerPort("");
+    s.SendFromRequestPort(Ack(1));
+    EXPECT_FALSE(s.Receive(p, 300)) << "a stranger's datagram was answered";
+    s.Send(Ack(1));
+    EXPECT_EQ(s.ReceiveFile(512, true, 2), file.substr(512));
   });
   ASSERT_EQ(Upload(server, file), "");
   const auto& s = *server.Session();
-  EXPECT_EQ(s.ReceivedAtRequestPort.size(), 1u);
-  EXPECT_EQ(DataPackets(s).size(), 2u) << "blocks 1 and 3 at the transfer port";
+  EXPECT_TRUE(s.ReceivedAtStrangerPort.empty()) << s.ReceivedAtStrangerPort.size() << " datagrams to the stranger";
+  EXPECT_TRUE(s.ReceivedAtRequestPort.empty()) << s.ReceivedAtRequestPort.size() << " datagrams to the request port";
+  EXPECT_EQ(DataPackets(s).size(), 3u) << "each block once, all to the transfer port";
+  EXPECT_EQ(Log.Counts, (std::vector<int32_t>{512, 1024, 1500}));
+}
+
+// Catches a wait that starts over with each stranger's datagram, so that a steady stream of
+// them keeps a transfer whose server went silent waiting for as long as the stream lasts.
+TEST_F(TftpSim, StrangersCannotStretchTheWait) {
+  Client.SetReceiveTimeout(300);
+  std::atomic<bool> stop{false};
+  SimTftp::TServer server([&](SimTftp::TSession& s) {
+    s.Send(Ack(0));
+    std::string p;
+    s.Receive(p);
+    for (int i = 0; i < 250 && !stop; ++i) {  // up to 5 s of strangers' ACKs, one per 20 ms
+      s.SendFromStrangerPort(Ack(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  Client.SetPort(server.Port());
+  TMemoryStream source(PatternBytes(1500));
+  const auto t0 = std::chrono::steady_clock::now();
+  std::string failure;
+  try {
+    Client.PutStream(source, "TEPatch.bin");
+  } catch (const ENetTFTPException& e) {
+    failure = e.Message();
+  }
+  const int64_t ms = MsSince(t0);
+  stop = true;
+  ASSERT_TRUE(server.Wait());
+  EXPECT_EQ(failure, "Timeout");
+  EXPECT_GE(ms, 290) << "gave up before ReceiveTimeout";
+  EXPECT_LT(ms, 3000) << "the strangers kept the wait going";
 }
 
 // Catches a duplicate ACK that is ignored, sends a different packet, or is counted as work;
@@ -299,6 +357,10 @@ TEST_F(TftpSim, MalformedAndTruncatedReplies) {
       {"OACK block size negative", Oack({{"blksize", "-5"}}), bs + "-5"},
       {"OACK block size above the request", Oack({{"blksize", "1025"}}), bs + "1025"},
       {"OACK block size above 65464", Oack({{"blksize", "2147483647"}}), bs + "2147483647"},
+      {"OACK block size above the request after tsize", Oack({{"tsize", "700"}, {"blksize", "1025"}}), bs + "1025"},
+      {"OACK blksize unterminated after tsize", Oack({{"tsize", "700"}}) + "blksize",
+       "EConvertError: '' is not a valid integer value"},
+      {"OACK tsize without its value", Oack({}) + std::string("tsize\0", 6), ""},
   };
   for (const auto& c : firstReplies) {
     Log.Events.clear();

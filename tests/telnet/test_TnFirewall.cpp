@@ -169,14 +169,15 @@ class TnFirewallScripted : public TEngineTest {
     E.Set(tnpRemotePort, 0x1234);
   }
   // Connect must fail with 118 and `text`, through OnError and OnConnected, then close.
-  void ExpectFailure(const std::string& host, const std::string& text) {
-    EXPECT_EQ(E.Connect(host), 118);
-    EXPECT_EQ(E.LastError(), text);
-    EXPECT_EQ(Join(E.Shown()), "Status(Firewall connection complete.,0,OK) | Error(118," + text + ") | Connected(118," +
+  void ExpectFailure(const std::string& host, const std::string& text) { ExpectFailure(E, host, text); }
+  static void ExpectFailure(TEngine& e, const std::string& host, const std::string& text) {
+    EXPECT_EQ(e.Connect(host), 118);
+    EXPECT_EQ(e.LastError(), text);
+    EXPECT_EQ(Join(e.Shown()), "Status(Firewall connection complete.,0,OK) | Error(118," + text + ") | Connected(118," +
                                    text + ") | Status(Firewall host disconnected.,0,OK) | "
                                    "Status(Remote host disconnected.,0,OK) | Disconnected(0,OK)");
-    EXPECT_EQ(E.Get(tnpConnected), 0);
-    EXPECT_EQ(E.Setting("SocketHandle"), "-1");
+    EXPECT_EQ(e.Get(tnpConnected), 0);
+    EXPECT_EQ(e.Setting("SocketHandle"), "-1");
   }
   TScriptedPeer Peer;
   TEngine E;
@@ -354,6 +355,34 @@ TEST_F(TnFirewallScripted, TimeoutSurvivesRequestsFromCloseHandlers) {
   EXPECT_EQ(E.LastError(), "Timeout.");
   EXPECT_TRUE(E.Has(tnevDisconnected)) << Join(E.Shown());
   E.OnEvent = nullptr;
+}
+
+// Catches a proxy that hangs up before its answer is complete reported as "Interrupted."
+// instead of a firewall failure, on every road, whether it closes or resets.
+TEST_F(TnFirewallScripted, ProxyThatHangsUpIsAFirewallFailure) {
+  const struct {
+    const char* What;
+    int Type;
+    std::vector<std::string> Steps;
+  } cases[] = {
+      {"SOCKS 4, no reply", tfSOCKS4, {"expect:9", "close"}},
+      {"SOCKS 5, no reply", tfSOCKS5, {"expect:3", "close"}},
+      {"SOCKS 5, reset", tfSOCKS5, {"expect:3", "reset"}},
+      {"SOCKS 5, half a reply to the request", tfSOCKS5, {"expect:3", "send:0500", "expect:10", "send:0500", "close"}},
+      {"tunnel, no reply", tfTunnel, {"expect-line", "close"}},
+      {"tunnel, status line only", tfTunnel, {"expect-line", "text:HTTP/1.0 200 OK\\r\\n", "close"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    TScriptedPeer peer;
+    ASSERT_TRUE(peer.Start(c.Steps).empty());
+    TEngine e;
+    e.Set(tnpFirewallType, c.Type);
+    e.SetText(tnpFirewallHost, "127.0.0.1");
+    e.Set(tnpFirewallPort, peer.Port);
+    e.Set(tnpRemotePort, 0x1234);
+    ExpectFailure(e, "127.0.0.1", "firewall closed the connection");
+  }
 }
 
 // Catches a tunnel success missing the data that followed the reply, or the wrong request.
