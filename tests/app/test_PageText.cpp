@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "ShownMainWindow.h"
 #include "platform/GlyphRasterizer.h"
-#include "support/Headless.h"
 
 namespace {
 
@@ -20,16 +19,11 @@ class PageTextTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     GlyphRasterizer().SetBitmapFaces(GetParam());
-    App = std::make_unique<TScopedApplication>();
-    F = Application->CreateForm<TForm1>();
-    Form1 = F;
-    F->Show();
-    Pump();
+    Window = std::make_unique<TShownMainWindow>();
+    F = Window->F;
   }
   void TearDown() override {
-    delete F;
-    Form1 = nullptr;
-    App.reset();
+    Window.reset();
     GlyphRasterizer().SetBitmapFaces(true);
   }
   std::string Face() const { return GetParam() ? "bitmap" : "fallback"; }
@@ -38,7 +32,7 @@ class PageTextTest : public ::testing::TestWithParam<bool> {
     p->OnPage = nullptr;  // the upgrade page's upload has tests of its own
     F->UiWizard1->SetActivePage(p);
   }
-  std::unique_ptr<TScopedApplication> App;
+  std::unique_ptr<TShownMainWindow> Window;
   TForm1* F = nullptr;
 };
 
@@ -175,8 +169,8 @@ INSTANTIATE_TEST_SUITE_P(Faces, PageTextTest, ::testing::Bool(),
 // face the three address values start within a pixel of each other, less than one blank.
 TEST(PageTextBitmapFace, AddressValuesLineUp) {
   if (access("/usr/share/wine/fonts/sserife.fon", R_OK) != 0) GTEST_SKIP() << "fonts-wine is not installed";
-  TScopedApplication app;
-  auto* f = Application->CreateForm<TForm1>();
+  TShownMainWindow window;
+  TForm1* f = window.F;
   TCanvas measure;
   measure.Font().Assign(&f->UiLabel4->Font());
   const std::string& t = f->UiLabel4->Caption();
@@ -190,7 +184,6 @@ TEST(PageTextBitmapFace, AddressValuesLineUp) {
   const auto [lo, hi] = std::minmax_element(starts.begin(), starts.end());
   EXPECT_LE(*hi - *lo, 1) << starts[0] << " " << starts[1] << " " << starts[2];
   EXPECT_LT(*hi - *lo, measure.TextWidth(" "));
-  delete f;
 }
 
 }  // namespace
