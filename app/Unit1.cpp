@@ -244,7 +244,9 @@ void TForm1::BuildImportantPage() {
   Label18 = NewFixedLabel(p, "Label18", 224, 192, 79, 20, 16, "Important");
   Label18->Font().SetStyle(fsBold);
   Label18->SetVisible(false);
-  Label17 = NewFixedLabel(p, "Label17", 96, 232, 351, 121, 13, "While the software is being installed, please do not unplug\r\nany modem cables or switch off the power.\r\n\r\nInstalling the software should take about a minute to complete.\r\n\r\nPress the 'Next' button to begin.");
+  // 364 px wide rather than 351: the notice does not wrap, and its longest line ("Installing
+  // the software ... to complete.") takes 364 px in the 13-px face.
+  Label17 = NewFixedLabel(p, "Label17", 96, 232, 364, 121, 13, "While the software is being installed, please do not unplug\r\nany modem cables or switch off the power.\r\n\r\nInstalling the software should take about a minute to complete.\r\n\r\nPress the 'Next' button to begin.");
   Label17->SetVisible(false);
   Label16 = NewLabel(p, "Label16", 112, 416, 13, "Press the Finish button to exit this program.");
   Label16->Font().SetStyle(fsBold);

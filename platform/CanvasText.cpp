@@ -64,8 +64,11 @@ int32_t TabStop(TGlyphFace& face) {
 }  // namespace
 
 TGlyphFace& TCanvas::CurrentFace() {
-  if (!FFace || FFaceHeight != FFont.Height() || FFaceStyle != FFont.Style() || FFaceName != FFont.Name()) {
-    FFace = &GlyphRasterizer().Face(FFont.Name(), FFont.Height(), FFont.Style());
+  TGlyphRasterizer& rasterizer = GlyphRasterizer();
+  if (!FFace || FFaceHeight != FFont.Height() || FFaceStyle != FFont.Style() || FFaceName != FFont.Name() ||
+      FFaceGeneration != rasterizer.Generation()) {
+    FFace = &rasterizer.Face(FFont.Name(), FFont.Height(), FFont.Style());
+    FFaceGeneration = rasterizer.Generation();
     FFaceName = FFont.Name();
     FFaceHeight = FFont.Height();
     FFaceStyle = FFont.Style();

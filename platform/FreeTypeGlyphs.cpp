@@ -1,19 +1,31 @@
-// The glyph rasteriser on Linux: fontconfig finds a face file, FreeType renders grayscale
-// glyphs from its outlines.
+// The glyph rasteriser on Linux: FreeType renders glyphs from a bitmap strike of the raster
+// "MS Sans Serif" or from the outlines of a scalable face that fontconfig finds.
 //
-// Lookup: the asked-for family if installed, else Liberation Sans, else DejaVu Sans, else
-// whatever fontconfig offers for "sans-serif". Bold and italic pick the family's own styles;
-// a family without them gets synthetic emboldening or slant.
+// Sections: fontconfig lookup; the blank face; the glyph cache; scalable faces; bitmap strikes;
+// the rasteriser.
 //
-// Size: TFont::Height is the Windows "character height", the em square in pixels, so the face
-// is set to a pixel size of |Height| (a Windows font of height -11 renders exactly as
-// FT_Set_Pixel_Sizes(0, 11)). Ascent and descent are the face's, scaled and rounded up; their
-// sum is the cell height that text extents report.
+// Bitmap strikes: "MS Sans Serif" at a character height that the raster face of Wine's font
+// package has (11, 13 and 16 px: the 8, 10 and 12 point strikes, cells of 13, 16 and 20 px)
+// comes from that face, opened by path because fontconfig does not index its folder. Its
+// metrics are the ones the pages were laid out with. Bold is drawn as Windows draws a bitmap
+// face in bold: every glyph smeared one pixel to the right, its advance one wider. Italic, and
+// every other size, use the scalable fallback below.
+//
+// Scalable lookup: the asked-for family if installed, else Liberation Sans, else DejaVu Sans,
+// else whatever fontconfig offers for "sans-serif". Bold and italic pick the family's own
+// styles; a family without them gets synthetic emboldening or slant.
+//
+// Size: TFont::Height is the Windows "character height", the em square in pixels, so a
+// scalable face is set to a pixel size of |Height| (a Windows font of height -11 renders
+// exactly as FT_Set_Pixel_Sizes(0, 11)) and a bitmap strike is the one whose cell less its
+// internal leading is |Height|. Ascent and descent are the face's, scaled and rounded up;
+// their sum is the cell height that text extents report.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
+#include FT_WINFONTS_H
 
 #include <algorithm>
 #include <array>
@@ -34,6 +46,8 @@ constexpr int32_t kDefaultHeight = 11;
 
 int32_t CeilPixels(FT_Pos v26) { return static_cast<int32_t>((v26 + 63) >> 6); }
 int32_t RoundPixels(FT_Pos v26) { return static_cast<int32_t>((v26 + 32) >> 6); }
+
+// ---- fontconfig lookup ----
 
 struct TFaceFile {
   std::string Path;
@@ -102,6 +116,8 @@ class TFontconfig {
   FcConfig* FConfig;
 };
 
+// ---- the blank face ----
+
 // A face with no ink, for a machine without a single usable font: text still measures and
 // lays out, so a missing font never turns a paint into a failure.
 class TBlankFace final : public TGlyphFace {
@@ -124,10 +140,53 @@ class TBlankFace final : public TGlyphFace {
   TGlyph FGlyph;
 };
 
-class TFreeTypeFace final : public TGlyphFace {
+// ---- the glyph cache ----
+
+// A FreeType face (owned) with the glyphs of all 256 bytes, each made on first use.
+class TCachedFace : public TGlyphFace {
+ public:
+  explicit TCachedFace(FT_Face face) : FFace(face) {}
+  ~TCachedFace() override { FT_Done_Face(FFace); }
+  TCachedFace(const TCachedFace&) = delete;
+  TCachedFace& operator=(const TCachedFace&) = delete;
+
+  int32_t Ascent() const override { return FAscent; }
+  int32_t Descent() const override { return FDescent; }
+  int32_t UnderlinePosition() const override { return FUnderline; }
+  int32_t LineThickness() const override { return FThickness; }
+  int32_t StrikeOutPosition() const override { return FStrikeOut; }
+
+  const TGlyph& Glyph(uint8_t b) final {
+    if (!FLoaded[b]) {
+      FLoaded[b] = true;
+      Load(b, FGlyphs[b], FCoverage[b]);
+    }
+    return FGlyphs[b];
+  }
+
+ protected:
+  // Fills g (all zero on entry) for byte b; g.Coverage points into `coverage`.
+  virtual void Load(uint8_t b, TGlyph& g, std::vector<uint8_t>& coverage) = 0;
+
+  FT_Face FFace;
+  int32_t FAscent = 0;
+  int32_t FDescent = 0;
+  int32_t FUnderline = 1;
+  int32_t FThickness = 1;
+  int32_t FStrikeOut = 1;
+
+ private:
+  std::array<bool, 256> FLoaded{};
+  std::array<TGlyph, 256> FGlyphs{};
+  std::array<std::vector<uint8_t>, 256> FCoverage;
+};
+
+// ---- scalable faces ----
+
+class TFreeTypeFace final : public TCachedFace {
  public:
   TFreeTypeFace(FT_Face face, std::string family, int32_t px, bool synthBold, bool synthItalic)
-      : FFace(face), FFamily(std::move(family)), FSynthBold(synthBold), FSynthItalic(synthItalic) {
+      : TCachedFace(face), FFamily(std::move(family)), FSynthBold(synthBold), FSynthItalic(synthItalic) {
     FT_Set_Pixel_Sizes(FFace, 0, static_cast<FT_UInt>(px));
     const FT_Fixed yScale = FFace->size->metrics.y_scale;
     FAscent = CeilPixels(FT_MulFix(FFace->ascender, yScale));
@@ -150,26 +209,11 @@ class TFreeTypeFace final : public TGlyphFace {
     else
       FStrikeOut = std::max(1, FAscent * 3 / 10);
   }
-  ~TFreeTypeFace() override { FT_Done_Face(FFace); }
-  TFreeTypeFace(const TFreeTypeFace&) = delete;
-  TFreeTypeFace& operator=(const TFreeTypeFace&) = delete;
 
   const std::string& FamilyName() const override { return FFamily; }
-  int32_t Ascent() const override { return FAscent; }
-  int32_t Descent() const override { return FDescent; }
-  int32_t UnderlinePosition() const override { return FUnderline; }
-  int32_t LineThickness() const override { return FThickness; }
-  int32_t StrikeOutPosition() const override { return FStrikeOut; }
-
-  const TGlyph& Glyph(uint8_t b) override {
-    if (!FLoaded[b]) Load(b);
-    return FGlyphs[b];
-  }
 
  private:
-  void Load(uint8_t b) {
-    FLoaded[b] = true;
-    TGlyph& g = FGlyphs[b];
+  void Load(uint8_t b, TGlyph& g, std::vector<uint8_t>& cov) override {
     const FT_UInt index = FT_Get_Char_Index(FFace, Cp1252ToUnicode(b));
     if (FT_Load_Glyph(FFace, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return;
     FT_GlyphSlot slot = FFace->glyph;
@@ -188,7 +232,6 @@ class TFreeTypeFace final : public TGlyphFace {
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
     const FT_Bitmap& bm = slot->bitmap;
     if (bm.pixel_mode != FT_PIXEL_MODE_GRAY || bm.width == 0 || bm.rows == 0) return;
-    std::vector<uint8_t>& cov = FCoverage[b];
     cov.resize(static_cast<size_t>(bm.width) * bm.rows);
     for (unsigned y = 0; y < bm.rows; ++y) {
       const uint8_t* src = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
@@ -201,20 +244,84 @@ class TFreeTypeFace final : public TGlyphFace {
     g.Coverage = cov.data();
   }
 
-  FT_Face FFace;
   std::string FFamily;
   bool FSynthBold;
   bool FSynthItalic;
   FT_Pos FEmbolden = 0;
-  int32_t FAscent = 0;
-  int32_t FDescent = 0;
-  int32_t FUnderline = 1;
-  int32_t FThickness = 1;
-  int32_t FStrikeOut = 1;
-  std::array<bool, 256> FLoaded{};
-  std::array<TGlyph, 256> FGlyphs{};
-  std::array<std::vector<uint8_t>, 256> FCoverage;
 };
+
+// ---- bitmap strikes ----
+
+const char* const kStrikeFamily = "MS Sans Serif";
+// Wine's raster "MS Sans Serif": one face per strike, each a Windows font resource that carries
+// the cell height and the internal leading that define its character height.
+const char* const kStrikeFile = "/usr/share/wine/fonts/sserife.fon";
+
+// The strike of kStrikeFile whose character height is px, with its byte charmap selected;
+// nullptr when the file or the size is missing. The caller owns the face.
+FT_Face OpenStrike(FT_Library library, int32_t px) {
+  for (FT_Long i = 0, count = 1; library && i < count; ++i) {
+    FT_Face face = nullptr;
+    if (FT_New_Face(library, kStrikeFile, i, &face) != 0) return nullptr;
+    count = face->num_faces;
+    FT_WinFNT_HeaderRec h{};
+    // Only a Windows-1252 strike: its byte codes are the texts' own.
+    if (FT_Get_WinFNT_Header(face, &h) == 0 && h.charset == FT_WinFNT_ID_CP1252 &&
+        h.pixel_height - h.internal_leading == px && h.ascent <= h.pixel_height && face->num_charmaps > 0 &&
+        FT_Set_Charmap(face, face->charmaps[0]) == 0)
+      return face;
+    FT_Done_Face(face);
+  }
+  return nullptr;
+}
+
+class TStrikeFace final : public TCachedFace {
+ public:
+  TStrikeFace(FT_Face face, bool bold) : TCachedFace(face), FBold(bold) {
+    FT_WinFNT_HeaderRec h{};
+    FT_Get_WinFNT_Header(FFace, &h);
+    FAscent = h.ascent;
+    FDescent = h.pixel_height - h.ascent;
+    FUnderline = std::max(1, FDescent / 2);
+    FStrikeOut = std::max(1, FAscent * 3 / 10);
+  }
+
+  const std::string& FamilyName() const override { return FFamily; }
+
+ private:
+  void Load(uint8_t b, TGlyph& g, std::vector<uint8_t>& cov) override {
+    if (FT_Load_Glyph(FFace, FT_Get_Char_Index(FFace, b), FT_LOAD_DEFAULT) != 0) return;
+    FT_GlyphSlot slot = FFace->glyph;
+    const FT_Bitmap& bm = slot->bitmap;
+    const int32_t extra = FBold ? 1 : 0;
+    g.Advance = static_cast<int32_t>(slot->advance.x >> 6) + extra;
+    if (slot->format != FT_GLYPH_FORMAT_BITMAP || bm.pixel_mode != FT_PIXEL_MODE_MONO || bm.width == 0 ||
+        bm.rows == 0)
+      return;
+    const auto w = static_cast<int32_t>(bm.width) + extra;
+    const auto rows = static_cast<int32_t>(bm.rows);
+    cov.assign(static_cast<size_t>(w) * static_cast<size_t>(rows), 0);
+    for (int32_t y = 0; y < rows; ++y) {
+      const uint8_t* src = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
+      uint8_t* dst = cov.data() + static_cast<size_t>(y) * static_cast<size_t>(w);
+      for (int32_t x = 0; x < static_cast<int32_t>(bm.width); ++x)
+        if (src[x >> 3] & (0x80 >> (x & 7))) {
+          dst[x] = 255;
+          if (FBold) dst[x + 1] = 255;
+        }
+    }
+    g.Left = slot->bitmap_left;
+    g.Top = slot->bitmap_top;
+    g.Width = w;
+    g.Height = rows;
+    g.Coverage = cov.data();
+  }
+
+  std::string FFamily = kStrikeFamily;
+  bool FBold;
+};
+
+// ---- the rasteriser ----
 
 class TFreeTypeRasterizer final : public TGlyphRasterizer {
  public:
@@ -229,17 +336,22 @@ class TFreeTypeRasterizer final : public TGlyphRasterizer {
   TGlyphFace& Face(const std::string& name, int32_t height, TFontStyles style) override {
     const int32_t px = height == 0 ? kDefaultHeight : std::abs(height);
     const auto styleBits = static_cast<TFontStyles>(style & (fsBold | fsItalic));
-    auto key = std::make_tuple(name, px, styleBits);
+    const bool strike = BitmapFaces() && !(styleBits & fsItalic) && SameText(name, kStrikeFamily);
+    auto key = std::make_tuple(name, px, styleBits, strike);
     auto it = FFaces.find(key);
     if (it != FFaces.end()) return *it->second;
-    auto face = MakeFace(name, px, (styleBits & fsBold) != 0, (styleBits & fsItalic) != 0);
+    std::unique_ptr<TGlyphFace> face;
+    if (FT_Face f = strike ? OpenStrike(FLibrary, px) : nullptr)
+      face = std::make_unique<TStrikeFace>(f, (styleBits & fsBold) != 0);
+    else
+      face = MakeScalableFace(name, px, (styleBits & fsBold) != 0, (styleBits & fsItalic) != 0);
     TGlyphFace& ref = *face;
     FFaces.emplace(std::move(key), std::move(face));
     return ref;
   }
 
  private:
-  std::unique_ptr<TGlyphFace> MakeFace(const std::string& name, int32_t px, bool bold, bool italic) {
+  std::unique_ptr<TGlyphFace> MakeScalableFace(const std::string& name, int32_t px, bool bold, bool italic) {
     std::optional<TFaceFile> file;
     for (const char* family : {name.c_str(), "Liberation Sans", "DejaVu Sans"}) {
       file = FFontconfig.Match(family, bold, italic, false);
@@ -255,7 +367,9 @@ class TFreeTypeRasterizer final : public TGlyphRasterizer {
 
   FT_Library FLibrary = nullptr;
   TFontconfig FFontconfig;
-  std::map<std::tuple<std::string, int32_t, TFontStyles>, std::unique_ptr<TGlyphFace>> FFaces;
+  // Keyed by the request and by whether a strike could answer it, so that turning strikes off
+  // gives new faces and leaves the old ones valid.
+  std::map<std::tuple<std::string, int32_t, TFontStyles, bool>, std::unique_ptr<TGlyphFace>> FFaces;
 };
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Internal: the glyph source under the canvas. A face is one font at one pixel size and
-// style; it hands out antialiased glyph coverage for Windows-1252 bytes, rasterised on first
-// use and kept for the life of the process. One implementation per backend
-// (FreeTypeGlyphs.cpp: fontconfig lookup, FreeType rendering); no backend type appears here.
+// style; it hands out glyph coverage for Windows-1252 bytes (antialiased, or solid for a bitmap
+// face), rasterised on first use and kept for the life of the process. One implementation per
+// backend (FreeTypeGlyphs.cpp: bitmap strikes and fontconfig lookup, FreeType rendering); no
+// backend type appears here.
 //
 // Threads: user-interface thread only. Ownership: the rasteriser owns its faces and a face owns
 // its glyphs; references stay valid until the process ends.
@@ -44,8 +45,25 @@ class TGlyphRasterizer {
  public:
   virtual ~TGlyphRasterizer() = default;
   // The face for a font name, a character height (see TFont::Height) and the bold and italic
-  // bits of a style. Names that are not installed fall back to the nearest sans-serif face.
+  // bits of a style. "MS Sans Serif" at a height that its bitmap face has comes from that face;
+  // other sizes and names that are not installed fall back to the nearest scalable sans-serif.
   virtual TGlyphFace& Face(const std::string& name, int32_t height, TFontStyles style) = 0;
+
+  // Whether bitmap faces answer at all (on by default). Off, every request gets the scalable
+  // fallback, as on a machine without the bitmap face; tests lay the pages out both ways.
+  bool BitmapFaces() const { return FBitmapFaces; }
+  void SetBitmapFaces(bool v) {
+    if (v == FBitmapFaces) return;
+    FBitmapFaces = v;
+    ++FGeneration;
+  }
+  // Counts the changes that can give a request another face, so that a holder of a face knows
+  // when to ask again.
+  uint32_t Generation() const { return FGeneration; }
+
+ private:
+  bool FBitmapFaces = true;
+  uint32_t FGeneration = 0;
 };
 
 // The process-wide rasteriser, made on first use.

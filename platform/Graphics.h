@@ -213,6 +213,7 @@ class TCanvas {
   std::string FFaceName;
   int32_t FFaceHeight = 0;
   TFontStyles FFaceStyle = 0;
+  uint32_t FFaceGeneration = 0;
   std::vector<TTextLine> FLines;  // reused by DrawText
 };
 

@@ -7,27 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "ShownMainWindow.h"
 #include "graphics/UiGIF.h"
 #include "platform/Input.h"
-#include "support/Headless.h"
 
 namespace {
 
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App = std::make_unique<TScopedApplication>();
-    F = Application->CreateForm<TForm1>();
-    Form1 = F;
-    F->Show();
-    Pump();
+    Window = std::make_unique<TShownMainWindow>();
+    F = Window->F;
   }
-  void TearDown() override {
-    delete F;
-    Form1 = nullptr;
-    App.reset();
-  }
+  void TearDown() override { Window.reset(); }
   int Page() const { return F->UiWizard1->ActivePageIndex(); }
   TUiWizardButtonControl* Btn(TUiWizardButtonKind k) { return F->UiWizard1->Button(k).Control(); }
   void Click(TControl* c) {
@@ -52,7 +44,7 @@ class MainWindowTest : public ::testing::Test {
     }
     return true;
   }
-  std::unique_ptr<TScopedApplication> App;
+  std::unique_ptr<TShownMainWindow> Window;
   TForm1* F = nullptr;
 };
 

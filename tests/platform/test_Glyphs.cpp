@@ -1,12 +1,15 @@
 // The glyph source under the canvas: the Windows-1252 mapping, the choice of an installed face
-// for a font that is missing, the em-size rule, and the glyph cache.
+// for a font that is missing, the em-size rule, the glyph cache, and the bitmap strikes of
+// "MS Sans Serif".
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/Cp1252.h"
 #include "platform/GlyphRasterizer.h"
+#include "platform/Graphics.h"
 
 namespace {
 
@@ -100,6 +103,92 @@ TEST(GlyphFaces, BoldGlyphsCarryMoreInk) {
     return sum;
   };
   EXPECT_GT(ink(GlyphRasterizer().Face("MS Sans Serif", 20, fsBold)), ink(GlyphRasterizer().Face("MS Sans Serif", 20, 0)));
+}
+
+// ---- bitmap strikes ----
+
+// The raster face that Debian's fonts-wine installs; without it these tests have nothing to
+// check.
+bool StrikesInstalled() { return access("/usr/share/wine/fonts/sserife.fon", R_OK) == 0; }
+
+// Catches a strike picked by its cell instead of its character height (cell less internal
+// leading), scaled outlines standing in for the strike, or a size without a strike that is
+// not handed to the fallback. Windows gives this face at 8 pt cells of 13 px and dialog base
+// units of 6 x 13.
+TEST(BitmapFaces, CharacterHeightsPickTheStrikesWithTheirMetrics) {
+  if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
+  const struct {
+    int32_t Height, Ascent, Cell;
+  } strikes[] = {{11, 11, 13}, {13, 13, 16}, {16, 16, 20}};
+  for (const auto& s : strikes) {
+    TGlyphFace& face = GlyphRasterizer().Face("ms sans serif", -s.Height, 0);
+    EXPECT_EQ(face.FamilyName(), "MS Sans Serif") << s.Height;
+    EXPECT_EQ(face.Ascent(), s.Ascent) << s.Height;
+    EXPECT_EQ(face.LineHeight(), s.Cell) << s.Height;
+    for (int c = 32; c < 256; ++c) {
+      const TGlyph& g = face.Glyph(static_cast<uint8_t>(c));
+      for (int i = 0; i < g.Width * g.Height; ++i)
+        ASSERT_TRUE(g.Coverage[i] == 0 || g.Coverage[i] == 255) << "height " << s.Height << " byte " << c;
+    }
+  }
+  TCanvas canvas;
+  canvas.Font().SetHeight(11);
+  const int32_t letters = canvas.TextWidth("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ((letters / 26 + 1) / 2, 6) << "average width, rounded as Windows rounds it";
+  EXPECT_EQ(canvas.TextHeight("x"), 13);
+  for (int32_t noStrike : {12, 19, 24})
+    EXPECT_NE(GlyphRasterizer().Face("MS Sans Serif", noStrike, 0).FamilyName(), "MS Sans Serif") << noStrike;
+  EXPECT_NE(GlyphRasterizer().Face("MS Sans Serif", 11, fsItalic).FamilyName(), "MS Sans Serif")
+      << "italic comes from a scalable face";
+}
+
+// Catches bold taken from a scalable face, or drawn otherwise than Windows draws a bitmap face
+// in bold: each glyph smeared one pixel to the right and advancing one pixel further.
+TEST(BitmapFaces, BoldSmearsOnePixelToTheRight) {
+  if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
+  TGlyphFace& regular = GlyphRasterizer().Face("MS Sans Serif", 13, 0);
+  TGlyphFace& bold = GlyphRasterizer().Face("MS Sans Serif", 13, fsBold);
+  ASSERT_EQ(bold.FamilyName(), "MS Sans Serif");
+  EXPECT_EQ(bold.LineHeight(), regular.LineHeight());
+  for (int c = 33; c < 256; ++c) {
+    const TGlyph& r = regular.Glyph(static_cast<uint8_t>(c));
+    const TGlyph& b = bold.Glyph(static_cast<uint8_t>(c));
+    ASSERT_EQ(b.Advance, r.Advance + 1) << c;
+    ASSERT_EQ(b.Width, r.Width + 1) << c;
+    ASSERT_EQ(b.Height, r.Height) << c;
+    ASSERT_EQ(b.Left, r.Left) << c;
+    ASSERT_EQ(b.Top, r.Top) << c;
+    for (int y = 0; y < r.Height; ++y)
+      for (int x = 0; x < b.Width; ++x) {
+        const uint8_t here = x < r.Width ? r.Coverage[y * r.Width + x] : 0;
+        const uint8_t left = x > 0 ? r.Coverage[y * r.Width + x - 1] : 0;
+        ASSERT_EQ(b.Coverage[y * b.Width + x], std::max(here, left)) << c << " at " << x << "," << y;
+      }
+  }
+}
+
+// Catches the switch to the fallback reaching only new canvases: a canvas that has drawn with
+// the strike must draw with the fallback's antialiased glyphs once strikes are off, and back.
+TEST(BitmapFaces, SwitchingThemOffReachesExistingCanvases) {
+  if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
+  TSurface surface(120, 30);
+  TCanvas canvas(&surface);
+  canvas.Brush.Style = bsClear;
+  canvas.Font().SetColor(clBlack);
+  auto grays = [&] {
+    surface.Fill(0xFFFFFF);
+    canvas.TextOut(2, 2, "Wizard");
+    int n = 0;
+    for (int32_t y = 0; y < 30; ++y)
+      for (int32_t x = 0; x < 120; ++x) n += surface.Pixel(x, y) != 0xFFFFFF && surface.Pixel(x, y) != 0;
+    return n;
+  };
+  EXPECT_EQ(grays(), 0) << "the strike has no antialiasing";
+  GlyphRasterizer().SetBitmapFaces(false);
+  EXPECT_GT(grays(), 0) << "the fallback has";
+  EXPECT_NE(GlyphRasterizer().Face("MS Sans Serif", 11, 0).FamilyName(), "MS Sans Serif");
+  GlyphRasterizer().SetBitmapFaces(true);
+  EXPECT_EQ(grays(), 0);
 }
 
 }  // namespace
