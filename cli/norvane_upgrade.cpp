@@ -39,13 +39,7 @@ struct TOptions {
 };
 
 std::string HelpFooter() {
-  std::string s =
-      "Examples:\n"
-      "  norvane-upgrade probe 10.1.1.1\n"
-      "  norvane-upgrade upload 10.1.1.1 TEPatch.bin\n"
-      "  norvane-upgrade upload --recovery              (TEImage.bin to 192.168.1.1)\n"
-      "  norvane-upgrade upload --json 10.1.1.2 TEPatch.bin > events.json\n"
-      "\nExit status:\n";
+  std::string s = "Exit status:\n";
   for (const TCliExitInfo& e : CliExitTable()) {
     char code[16];
     std::snprintf(code, sizeof code, "  %-5d", static_cast<int>(e.Code));
@@ -165,6 +159,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Probes a Pelko Norvane NV-302 ADSL modem over telnet and upgrades its firmware over TFTP.",
                "norvane-upgrade"};
   app.set_version_flag("--version", std::string("norvane-upgrade ") + NORVANE_VERSION);
+  app.set_help_all_flag("--help-all", "Print the help of every command");
   app.require_subcommand(1);
   app.fallthrough();
   app.add_flag("--json", o.Json, "Write one JSON object per event on standard output (probe, upload, progress, result)");

@@ -40,9 +40,15 @@ inline std::vector<char*> Argv(std::vector<std::string>& args) {
   return argv;
 }
 
-inline std::vector<std::string> Environment() {
+// This process's environment, less the variables named in drop, with the loopback guard on.
+inline std::vector<std::string> Environment(const std::vector<std::string>& drop = {}) {
   std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  for (char** e = environ; *e; ++e) {
+    const std::string v = *e;
+    bool keep = true;
+    for (const std::string& d : drop) keep = keep && v.rfind(d + "=", 0) != 0;
+    if (keep) env.push_back(v);
+  }
   env.emplace_back("NORVANE_UPGRADE_LOOPBACK_ONLY=1");
   return env;
 }
@@ -80,10 +86,10 @@ inline bool Drain(std::vector<std::pair<int, std::string*>> fds, pid_t pid, Cloc
   return true;
 }
 
-// Runs the program in directory cwd with standard output and error on pipes.
-inline TRun RunCli(std::vector<std::string> args, const std::string& cwd, int timeoutMs = 30000) {
-  args.insert(args.begin(), CLI_PROGRAM);
-  std::vector<std::string> env = Environment();
+// Runs the program args[0] in directory cwd with standard output and error on pipes.
+inline TRun Execute(std::vector<std::string> args, const std::string& cwd, int timeoutMs = 30000,
+                const std::vector<std::string>& dropEnv = {}) {
+  std::vector<std::string> env = Environment(dropEnv);
   int out[2], err[2];
   TRun r;
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;
@@ -95,7 +101,7 @@ inline TRun RunCli(std::vector<std::string> args, const std::string& cwd, int ti
   posix_spawn_file_actions_adddup2(&fa, err[1], 2);
   const auto t0 = Clock::now();
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, args[0].c_str(), &fa, nullptr, Argv(args).data(), Argv(env).data());
+  const int spawned = posix_spawnp(&pid, args[0].c_str(), &fa, nullptr, Argv(args).data(), Argv(env).data());
   posix_spawn_file_actions_destroy(&fa);
   ::close(out[1]);
   ::close(err[1]);
@@ -109,6 +115,13 @@ inline TRun RunCli(std::vector<std::string> args, const std::string& cwd, int ti
   ::waitpid(pid, &status, 0);
   Finish(r, status, t0);
   return r;
+}
+
+#ifdef CLI_PROGRAM
+// Runs the built norvane-upgrade with these arguments.
+inline TRun RunCli(std::vector<std::string> args, const std::string& cwd, int timeoutMs = 30000) {
+  args.insert(args.begin(), CLI_PROGRAM);
+  return Execute(std::move(args), cwd, timeoutMs);
 }
 
 // The program on a pseudo-terminal of its own, as in a terminal window: standard output and
@@ -161,6 +174,7 @@ class TPtyRun {
   bool FWaited = false;
   Clock::time_point FStart;
 };
+#endif
 
 // Waits (bounded) until cond() holds: a server may store a file after its last
 // acknowledgement, when the program has already ended.
