@@ -35,6 +35,12 @@ struct TLine {
   }
 };
 
+void AddSentOfTotal(TLine& line, int64_t sent, int64_t total) {
+  line.Add(sent);
+  line.Add(" of ");
+  line.Add(total);
+}
+
 void OnSignal(int signo) {
   const bool uploading = GUploading.load();
   const int64_t sent = GSent.load();
@@ -43,9 +49,7 @@ void OnSignal(int signo) {
   if (GMode.load() == omJson) {
     line.Add("{\"event\":\"result\",\"exit\":130,\"status\":\"interrupted\",\"message\":\"interrupted: ");
     if (uploading) {
-      line.Add(sent);
-      line.Add(" of ");
-      line.Add(total);
+      AddSentOfTotal(line, sent, total);
       line.Add(" bytes sent\",\"sent\":");
       line.Add(sent);
       line.Add(",\"total\":");
@@ -59,9 +63,7 @@ void OnSignal(int signo) {
     if (GAfterBar.load()) line.Add("\n");
     line.Add("norvane-upgrade: interrupted: ");
     if (uploading) {
-      line.Add(sent);
-      line.Add(" of ");
-      line.Add(total);
+      AddSentOfTotal(line, sent, total);
       line.Add(" bytes were sent; the modem holds an incomplete file\n");
     } else {
       line.Add("nothing was sent\n");

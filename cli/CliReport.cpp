@@ -252,7 +252,7 @@ class TJsonReport final : public TCliReport {
     FNextEvent = FPace.Start + KProgressPeriod;
     FUploading = true;
     FLine.Begin("upload").Text("address", plan.Address).Text("file", plan.LocalFile).Text("remote", plan.RemoteName);
-    FLine.Int("bytes", plan.Size).Bool("recovery", plan.Recovery).Write();
+    FLine.Int("bytes", plan.Size).Bool("recovery", plan.Recovery).Bool("forced", plan.Forced).Write();
   }
   void Progress(int64_t sent) override {
     FPace.Sent = sent;

@@ -23,6 +23,7 @@ struct TCliUploadPlan {
   std::string RemoteName;
   int64_t Size = 0;
   bool Recovery = false;
+  bool Forced = false;  // sent although the probe's verdict was not "ready"
 };
 
 class TCliReport {

@@ -138,6 +138,7 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
         report.Result(code, std::string("nothing sent: ") + why2 + " (--force sends the file anyway)");
         return code;
       }
+      plan.Forced = true;
       report.Note(std::string("--force: sending although the verdict is \"") + CliVerdictName(r.Verdict) + "\"");
     }
   }

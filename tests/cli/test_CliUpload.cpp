@@ -16,6 +16,15 @@ namespace {
 
 using namespace CliTest;
 
+std::vector<nlohmann::json> Events(const std::string& out) {
+  std::vector<nlohmann::json> events;
+  size_t from = 0;
+  for (size_t nl; (nl = out.find('\n', from)) != std::string::npos; from = nl + 1)
+    events.push_back(nlohmann::json::parse(out.substr(from, nl - from)));
+  EXPECT_EQ(from, out.size()) << "output does not end with a whole line";
+  return events;
+}
+
 class CliUpload : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,8 +79,12 @@ TEST_F(CliUpload, OnlyAReadyModemIsSentToUnlessForced) {
   EXPECT_EQ(r.Exit, 3) << r.Out << r.Err;
   EXPECT_NE(r.Err.find("nothing sent: the modem already has the latest firmware"), std::string::npos) << r.Err;
   EXPECT_EQ(modem.TftpRequests(), 0);
-  r = RunCli({"upload", TestAddress(), "TEPatch.bin", "--force"}, Dir.Path());
+  r = RunCli({"upload", TestAddress(), "TEPatch.bin", "--force", "--json"}, Dir.Path());
   EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
+  const std::vector<nlohmann::json> events = Events(r.Out);
+  ASSERT_GE(events.size(), 2u) << r.Out;
+  EXPECT_EQ(events[0]["verdict"], "up-to-date");
+  EXPECT_EQ(events[1]["forced"], true);
   EXPECT_TRUE(WaitUntil([&] { return modem.TftpFilesStored() == 1; }));
 }
 
@@ -143,15 +156,6 @@ TEST_F(CliUpload, EachFailureHasItsExitCodeAndMessage) {
   }
 }
 
-std::vector<nlohmann::json> Events(const std::string& out) {
-  std::vector<nlohmann::json> events;
-  size_t from = 0;
-  for (size_t nl; (nl = out.find('\n', from)) != std::string::npos; from = nl + 1)
-    events.push_back(nlohmann::json::parse(out.substr(from, nl - from)));
-  EXPECT_EQ(from, out.size()) << "output does not end with a whole line";
-  return events;
-}
-
 // Catches output that is not one JSON object per line, progress more often than ten times a
 // second or going backwards, and a result that does not match the run.
 TEST_F(CliUpload, JsonEventsTellTheWholeRun) {
@@ -169,6 +173,7 @@ TEST_F(CliUpload, JsonEventsTellTheWholeRun) {
   EXPECT_EQ(events.front()["firmware"], "R2.01M.B05.PK_020830a_T93.3.38");
   EXPECT_EQ(events[1]["event"], "upload");
   EXPECT_EQ(events[1]["bytes"], bytes.size());
+  EXPECT_EQ(events[1]["forced"], false);
   const nlohmann::json& result = events.back();
   EXPECT_EQ(result["event"], "result");
   EXPECT_EQ(result["exit"], 0);
