@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "CliTestSupport.h"
+#include "cli/CliTestSupport.h"
 #include "SimModem.h"
 #include "tools/RealTftpServer.h"
 
