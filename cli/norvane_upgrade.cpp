@@ -132,10 +132,10 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
     if (r.Verdict != cvReady) {
       const TCliExit code = VerdictExit(r.Verdict);
       if (!o.Force) {
-        const char* why2 = r.Verdict == cvUpToDate     ? "the modem already has the latest firmware"
+        const char* reason = r.Verdict == cvUpToDate     ? "the modem already has the latest firmware"
                            : r.Verdict == cvWrongModem ? "the device is not a Norvane NV-302"
                                                        : "no modem was detected";
-        report.Result(code, std::string("nothing sent: ") + why2 + " (--force sends the file anyway)");
+        report.Result(code, std::string("nothing sent: ") + reason + " (--force sends the file anyway)");
         return code;
       }
       plan.Forced = true;
