@@ -14,6 +14,10 @@ packages=(
   tftpd-hpa tftp-hpa atftp busybox-static dante-server microsocks tinyproxy
   imagemagick libgif-dev stress-ng
 )
+# The command-line upgrader and its Debian package: argument parsing, JSON in its tests, the
+# manual page made from --help, the package build (file, dpkg-shlibdeps) and Debian's checkers
+# of packages, menu entries and metadata.
+packages+=(libcli11-dev nlohmann-json3-dev help2man lintian desktop-file-utils appstream file dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do

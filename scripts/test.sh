@@ -39,6 +39,11 @@ else
        "running without it - the socket layer's loopback guard still keeps every test on 127.0.0.0/8."
   { run_suite build && run_suite build-asan; } || status=$?
 fi
+# The Debian package of the tested normal tree (the suite's "package" tests made, linted and
+# ran one already), kept in build/ for whoever installs what was tested.
+if [ $status -eq 0 ]; then
+  (cd build && cpack -G DEB >/dev/null) && echo "package: $(ls build/norvane-upgrade_*.deb)" || status=$?
+fi
 # A short fuzzing run of every libFuzzer target (clang, ASan+UBSan); scripts/fuzz.sh runs longer.
 if [ $status -eq 0 ]; then
   ./scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || status=$?

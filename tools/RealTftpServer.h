@@ -1,4 +1,5 @@
-// A real TFTP server from the system's packages, started on a free loopback port with a fresh
+// A real TFTP server from the system's packages, started on a loopback port (a free one unless
+// the caller names one, such as a modem's fixed 69 on an address of its own) with a fresh
 // directory and stopped (SIGTERM, then SIGKILL after a bounded wait) at scope end: tftpd-hpa
 // with options, tftpd-hpa refusing the block-size option (it then answers ACK 0), or atftpd
 // unpacked beside the project (ATFTPD_DIR, default /opt/upgrade-wizard/atftpd). A missing
@@ -35,7 +36,8 @@ class TTempDir {
 
 class TRealTftpServer {
  public:
-  explicit TRealTftpServer(TRealServerKind kind);
+  // address must be in 127.0.0.0/8; port 0 takes a free one.
+  explicit TRealTftpServer(TRealServerKind kind, const std::string& address = "127.0.0.1", uint16_t port = 0);
   ~TRealTftpServer();
   TRealTftpServer(const TRealTftpServer&) = delete;
   TRealTftpServer& operator=(const TRealTftpServer&) = delete;
@@ -49,6 +51,7 @@ class TRealTftpServer {
   bool WaitListening(int timeoutMs);
 
   TTempDir FDir;
+  std::string FAddress;
   uint16_t FPort = 0;
   pid_t FPid = -1;
   std::string FProblem;

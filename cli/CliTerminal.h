@@ -1,0 +1,14 @@
+// The few things the command line asks of the terminal and of its output files: whether a
+// descriptor is a terminal, how wide it is, and writing a whole text with one call, so that a
+// line never mixes with another writer's (the interrupt handler writes between lines).
+//
+// Threads: any; WriteAll is async-signal-safe. Ownership: none.
+#pragma once
+#include <string_view>
+
+bool IsTerminal(int AFd);
+// The terminal's width in columns, or AFallback when it does not say.
+int TerminalColumns(int AFd, int AFallback = 80);
+// Writes all of AText, retrying short writes and interruptions; gives up silently on errors
+// (a closed pipe must not end the upload).
+void WriteAll(int AFd, std::string_view AText);

@@ -1,0 +1,26 @@
+// The upload of the command line: the wizard's transfer step without the wizard. One TFTP
+// write of a local file to the modem's port 69 with block size 1024 and the wizard's reply
+// timeout (4 s unless the user sets another), reporting every block, and turning each way
+// the transfer can fail into its exit code and a message a helpdesk can act on.
+//
+// Threads: the command's thread, which the transfer blocks. Ownership: the caller owns the
+// TFTP client (it keeps the socket stack alive) and the report; both outlive the call.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "CliExitCodes.h"
+#include "CliReport.h"
+#include "net/NetTrivialFTP.h"
+
+constexpr int32_t KCliBlockSize = 1024;
+constexpr int32_t KCliReplyTimeoutMs = 4000;
+
+struct TCliUploadOutcome {
+  TCliExit Exit = ceOk;
+  std::string Message;  // UTF-8, for the user
+};
+
+// APlan.Address must be resolved already; APlan.Size is the file's size as the caller found it.
+TCliUploadOutcome UploadFirmware(TNetTrivialFTP& AClient, const TCliUploadPlan& APlan, int32_t AReplyTimeoutMs,
+                                 TCliReport& AReport);

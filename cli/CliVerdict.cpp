@@ -1,0 +1,52 @@
+#include "CliVerdict.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ':'; }
+
+// The word after "firmware" (any case), without trailing punctuation; empty when none.
+std::string_view VersionAfterKeyword(std::string_view text) {
+  constexpr std::string_view keyword = "firmware";
+  auto same = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
+  auto at = std::search(text.begin(), text.end(), keyword.begin(), keyword.end(), same);
+  while (at != text.end()) {
+    auto word = std::find_if_not(at + keyword.size(), text.end(), IsBlank);
+    auto end = std::find_if(word, text.end(), [](char c) { return IsBlank(c) || c == ','; });
+    while (end != word && (end[-1] == '.' || end[-1] == ';')) --end;
+    if (end != word) return std::string_view(&*word, static_cast<size_t>(end - word));
+    at = std::search(at + 1, text.end(), keyword.begin(), keyword.end(), same);
+  }
+  return {};
+}
+
+}  // namespace
+
+const char* CliVerdictName(TCliVerdict v) {
+  switch (v) {
+    case cvReady: return "ready";
+    case cvUpToDate: return "up-to-date";
+    case cvWrongModem: return "wrong-modem";
+    case cvCannotDetect: break;
+  }
+  return "cannot-detect";
+}
+
+void TCliGreetingJudge::Judge(const std::string& AChunk) {
+  // The wizard reads the chunk back from a text control, which ends it at its first NUL.
+  const std::string_view text(AChunk.data(), std::min(AChunk.find('\0'), AChunk.size()));
+  FHeard = true;
+  if (text.find(TargetVersion) != std::string_view::npos)
+    FVerdict = cvUpToDate;
+  else if (text.find(Greeting) != std::string_view::npos)
+    FVerdict = cvReady;
+  else
+    FVerdict = cvWrongModem;
+  if (FVerdict == cvUpToDate)
+    FFirmware = TargetVersion;
+  else if (const std::string_view v = VersionAfterKeyword(text); !v.empty())
+    FFirmware = v;
+}
