@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Display.h"
+#include "platform/MessageForm.h"
 #include "platform/Shell.h"
 #include "platform/Streams.h"
 #include "support/Headless.h"
@@ -149,6 +150,33 @@ TEST(FormSize, FollowsTheUsersResizeWithoutSendingItBack) {
     EXPECT_EQ(display.Asked[0].cx, 640);
   }
   SetDisplay(CreateHeadlessDisplay());
+}
+
+// Catches the error icon missing, drawn where the text is, or unrecognisable (a red disc with
+// a white cross), and a box without the error flag that still leaves room for one.
+TEST(MessageForm, ErrorFlagPutsTheIconLeftOfTheText) {
+  EnsureHeadlessApplication();
+  TMessageForm error("File not found.", "Project1", MB_OK | MB_ICONERROR);
+  ASSERT_NE(error.Icon(), nullptr);
+  const TRect icon = error.Icon()->BoundsRect();
+  const TRect text = error.Text()->BoundsRect();
+  EXPECT_EQ(icon.Width(), 32);
+  EXPECT_GE(text.Left, icon.Right + 8) << "text beside the icon, not over it";
+  EXPECT_NEAR((text.Top + text.Bottom) / 2, (icon.Top + icon.Bottom) / 2, 1) << "one line centred on the icon";
+  EXPECT_GE(error.Ok()->Top(), icon.Bottom) << "the button below the icon";
+  error.Show();
+  error.PaintNow(error.ClientRect());
+  auto px = [&](int x, int y) { return error.Surface().Row(icon.Top + y)[icon.Left + x] & 0xFFFFFF; };
+  EXPECT_EQ(px(16, 16), 0xFFFFFFu) << "the cross's centre";
+  EXPECT_EQ(px(11, 11), 0xFFFFFFu) << "the cross's arm";
+  EXPECT_EQ(px(16, 5), 0xD42020u) << "the disc above the cross";
+  EXPECT_EQ(px(5, 16), 0xD42020u) << "the disc left of the cross";
+  EXPECT_EQ(px(0, 0), ColorToPixel(clBtnFace)) << "the corner outside the disc";
+
+  TMessageForm plain("File not found.", "Project1", MB_OK | MB_ICONINFORMATION);
+  EXPECT_EQ(plain.Icon(), nullptr);
+  EXPECT_EQ(plain.Text()->Left(), icon.Left) << "no room kept for an icon";
+  EXPECT_LT(plain.Height(), error.Height()) << "one line of text is lower than the icon";
 }
 
 namespace {
