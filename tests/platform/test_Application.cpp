@@ -103,26 +103,32 @@ TEST(Application, ClosingMainFormTerminates) {
 }
 
 namespace {
-// A display whose windows record the sizes the program asks of them.
+// A display whose windows record what the program asks of them: sizes, owners, placement.
 struct TSizeRecordingDisplay : TDisplay {
   struct TWindow : TNativeWindow {
     explicit TWindow(std::vector<TSize>& asked) : Asked(asked) {}
     void SetTitle(const std::string&) override {}
     void SetIcon(const TSurface&) override {}
     void SetClientSize(int32_t w, int32_t h) override { Asked.push_back(TSize{w, h}); }
-    void Show(bool) override {}
+    void SetDialogOwner(TNativeWindow& owner) override { Owner = &owner; }
+    void Show(bool centre) override { Centred.push_back(centre); }
     void Hide() override {}
     void Present(const TSurface&, const TRect&) override {}
     std::vector<TSize>& Asked;
+    TNativeWindow* Owner = nullptr;
+    std::vector<bool> Centred;
   };
   std::unique_ptr<TNativeWindow> CreateNativeWindow(HWND, int32_t, int32_t, const std::string&) override {
-    return std::make_unique<TWindow>(Asked);
+    auto w = std::make_unique<TWindow>(Asked);
+    Windows.push_back(w.get());
+    return w;
   }
   TSize ScreenSize() const override { return TSize{1024, 768}; }
   void SetClipboardText(const std::string&) override {}
   std::string ClipboardText() override { return ""; }
   bool IsHeadless() const override { return true; }
   std::vector<TSize> Asked;
+  std::vector<TWindow*> Windows;  // in creation order; owned by their forms
 };
 }  // namespace
 
@@ -148,6 +154,39 @@ TEST(FormSize, FollowsTheUsersResizeWithoutSendingItBack) {
     f.SetClientSize(640, 480);
     ASSERT_EQ(display.Asked.size(), 1u) << "a resize by the program still goes to the window";
     EXPECT_EQ(display.Asked[0].cx, 640);
+  }
+  SetDisplay(CreateHeadlessDisplay());
+}
+
+// Catches a message box shown as an ordinary window (not a dialog of the form it interrupts,
+// so a window manager neither keeps it above that form nor centres it there), a box that
+// Return or Escape does not close, and a box made the dialog of a form that is not on screen
+// (the start-up error comes before the main form is shown).
+TEST(MessageForm, ModalBoxIsADialogOfTheMainFormClosedByReturnOrEscape) {
+  auto owned = std::make_unique<TSizeRecordingDisplay>();
+  TSizeRecordingDisplay& display = *owned;
+  SetDisplay(std::move(owned));
+  {
+    TScopedApplication app;
+    TForm* main = Application->CreateForm<TForm>();
+    main->SetClientSize(534, 570);
+    {
+      TMessageForm early("Before the main form is shown", "Title", MB_OK | MB_ICONERROR);
+      PostMessage(early.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+      EXPECT_EQ(early.ShowModal(), mrOk);
+      EXPECT_EQ(display.Windows.back()->Owner, nullptr) << "a hidden form cannot own a dialog";
+    }
+    main->Show();
+    auto* mainWindow = display.Windows.back();
+    for (uint16_t key : {VK_RETURN, VK_ESCAPE}) {
+      TMessageForm box("There was a problem", "Title", MB_OK);
+      PostMessage(box.Handle(), WM_KEYDOWN, key, 0);
+      EXPECT_EQ(box.ShowModal(), mrOk) << "key " << key;
+      EXPECT_FALSE(box.Visible());
+      ASSERT_NE(display.Windows.back(), mainWindow) << "the box has a window of its own";
+      EXPECT_EQ(display.Windows.back()->Owner, mainWindow) << "key " << key;
+      EXPECT_EQ(display.Windows.back()->Centred, std::vector<bool>{true});
+    }
   }
   SetDisplay(CreateHeadlessDisplay());
 }
