@@ -341,8 +341,10 @@ void TX11Window::SetSizeHints(bool position, int x, int y) {
     h.flags |= USPosition | PPosition | PWinGravity;
     h.x = x;
     h.y = y;
-    // The frame's centre, not its corner, goes where the client's centre was asked.
-    h.win_gravity = CenterGravity;
+    // The client itself goes where it was asked and the frame around it. (With centre gravity
+    // some window managers shift the frame by the difference of its top and bottom edges and
+    // the window lands lower than asked.)
+    h.win_gravity = StaticGravity;
   }
   XSetWMNormalHints(FDisplay->Dpy(), FWindow, &h);
 }
