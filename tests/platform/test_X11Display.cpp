@@ -464,53 +464,6 @@ TEST_F(X11DisplayTest, FirstShowCentresOnTheScreen) {
   EXPECT_TRUE(hints.flags & USPosition) << "a window manager would place the window itself";
 }
 
-// Catches a dialog that a window manager would treat as an ordinary window (no transient
-// owner, no dialog type, resizable), one placed away from its owner, one that does not take
-// the keyboard when it appears, and a closed dialog that leaves the keyboard nowhere.
-TEST_F(X11DisplayTest, DialogSitsOnItsOwnerAndTakesTheKeyboardWhileShown) {
-  MakeWindow(400, 300, "owner");
-  ASSERT_TRUE(ShowAndWait(true)) << "owner not on screen within 5 s";
-  std::unique_ptr<TNativeWindow> dialog = FDisplay->CreateNativeWindow(FHwnd, 200, 100, "dialog");
-  Window d = X11::WindowOf(*dialog);
-  // Focus changes wake the waits below.
-  XSelectInput(FProbe, Id(), StructureNotifyMask | FocusChangeMask);
-  XSelectInput(FProbe, d, StructureNotifyMask | FocusChangeMask);
-  dialog->SetDialogOwner(*FWindow);
-  dialog->Show(true);
-  auto focus = [&] {
-    Window f = 0;
-    int revert = 0;
-    XGetInputFocus(FProbe, &f, &revert);
-    return f;
-  };
-  EXPECT_TRUE(WaitUntil([&] { return focus() == d; })) << "focus on 0x" << std::hex << focus();
-
-  Window owner = 0;
-  EXPECT_TRUE(XGetTransientForHint(FProbe, d, &owner));
-  EXPECT_EQ(owner, Id());
-  std::vector<unsigned long> types = LongProperty(FProbe, d, XInternAtom(FProbe, "_NET_WM_WINDOW_TYPE", False));
-  ASSERT_EQ(types.size(), 1u);
-  EXPECT_EQ(types[0], XInternAtom(FProbe, "_NET_WM_WINDOW_TYPE_DIALOG", False));
-  XSizeHints hints{};
-  long supplied = 0;
-  ASSERT_TRUE(XGetWMNormalHints(FProbe, d, &hints, &supplied));
-  EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize)) << "a dialog keeps its size";
-  EXPECT_EQ(hints.max_width, 200);
-  EXPECT_EQ(hints.max_height, 100);
-  int ox = 0, oy = 0, dx = 0, dy = 0;
-  Window child;
-  XTranslateCoordinates(FProbe, Id(), DefaultRootWindow(FProbe), 0, 0, &ox, &oy, &child);
-  XTranslateCoordinates(FProbe, d, DefaultRootWindow(FProbe), 0, 0, &dx, &dy, &child);
-  // Exact without a window manager; with one its frame is centred, and the title bar shifts
-  // the client down a little.
-  EXPECT_NEAR(dx + 100, ox + 200, 16) << "dialog at " << dx << "," << dy << ", owner at " << ox << "," << oy;
-  EXPECT_NEAR(dy + 50, oy + 150, 16) << "dialog at " << dx << "," << dy << ", owner at " << ox << "," << oy;
-
-  dialog->Hide();
-  EXPECT_TRUE(WaitUntil([&] { return focus() == Id(); })) << "focus on 0x" << std::hex << focus();
-  dialog.reset();
-}
-
 // Catches Hide leaving the window on screen, or a hidden window that cannot come back.
 TEST_F(X11DisplayTest, HideWithdrawsAndShowMapsAgain) {
   MakeWindow(120, 80, "hide and show");
