@@ -6,10 +6,9 @@
 #include <climits>
 #include <cstdio>
 
-#include "Button.h"
 #include "Display.h"
 #include "Form.h"
-#include "Label.h"
+#include "MessageForm.h"
 
 TApplication* Application = nullptr;
 
@@ -108,43 +107,6 @@ void TApplication::ShowStartupError(const std::exception& e) {
 
 // ---- message boxes ----
 
-namespace {
-
-// A small modal dialog: the text, an OK button that is both default and cancel.
-class TMessageForm : public TForm {
- public:
-  TMessageForm(const std::string& text, const std::string& caption) : TForm(nullptr) {
-    SetCaption(caption);
-    SetPosition(poScreenCenter);
-    auto* label = new TLabel(this);
-    label->SetParent(this);
-    label->SetCaption(text);
-    label->SetShowAccelChar(false);
-    label->SetLeft(16);
-    label->SetTop(16);
-    int32_t w = std::min(std::max(label->Width() + 32, 200), 640);
-    if (label->Width() > 600) {
-      label->SetAutoSize(false);
-      label->SetWordWrap(true);
-      label->SetWidth(600);
-      label->SetAutoSize(true);
-    }
-    Ok = new TButton(this);
-    Ok->SetParent(this);
-    Ok->SetCaption("OK");
-    Ok->SetDefault(true);
-    Ok->SetCancel(true);
-    Ok->SetModalResult(mrOk);
-    int32_t h = label->Top() + label->Height() + 16 + 25 + 12;
-    SetClientSize(w, h);
-    Ok->SetBounds((w - 75) / 2, h - 25 - 12, 75, 25);
-    Ok->SetTabOrder(0);
-  }
-  TButton* Ok;
-};
-
-}  // namespace
-
 int TApplication::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   TMessageBoxRecord rec{CutAtNul(text), CutAtNul(caption), flags};
   if (OnMessageBox) return OnMessageBox(rec);
@@ -159,7 +121,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
     std::fprintf(stderr, "[%s] %s\n", rec.Caption.c_str(), rec.Text.c_str());
     return IDOK;
   }
-  TMessageForm form(rec.Text, rec.Caption);
+  TMessageForm form(rec.Text, rec.Caption, rec.Flags);
   TModalResult r = form.ShowModal();
   return r == mrCancel ? IDCANCEL : IDOK;
 }

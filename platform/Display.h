@@ -21,7 +21,11 @@ class TNativeWindow {
   virtual void SetTitle(const std::string& title) = 0;
   virtual void SetIcon(const TSurface& icon) = 0;
   virtual void SetClientSize(int32_t w, int32_t h) = 0;
-  // Maps the window (centred on the screen the first time when `centre`).
+  // Makes the window a dialog of `owner`: kept above it, fixed at its size, centred on it
+  // instead of the screen, given the keyboard focus once mapped and handing it back to the
+  // owner when hidden. Call before the first Show; the owner may go first.
+  virtual void SetDialogOwner(TNativeWindow& owner) = 0;
+  // Maps the window (centred the first time when `centre`).
   virtual void Show(bool centre) = 0;
   virtual void Hide() = 0;
   // Copies rect r of the form's surface to the screen at once, without waiting for the display

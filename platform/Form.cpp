@@ -146,6 +146,13 @@ TModalResult TCustomForm::ShowModal() {
   // box appeared does not answer it.
   TInputRelease release;
   TCustomForm* outer = gModalForm;
+  // The form it interrupts owns it: kept above that form, centred on it, and that form gets
+  // the keyboard back afterwards.
+  TCustomForm* owner = outer ? outer : (Application ? Application->MainForm() : nullptr);
+  if (!FShownOnce && owner && owner != this && owner->Visible() && owner->FNative) {
+    EnsureNative();
+    FNative->SetDialogOwner(*owner->FNative);
+  }
   gModalForm = this;
   FModal = true;
   FModalResult = mrNone;

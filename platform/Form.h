@@ -45,7 +45,10 @@ class TCustomForm : public TWinControl {
   TModalResult ModalResult() const { return FModalResult; }
   void SetModalResult(TModalResult v) { FModalResult = v; }
   // Shows the form and runs a nested message loop until ModalResult becomes non-zero or the
-  // application ends; returns the result.
+  // application ends; returns the result. Shown for the first time over a visible form (the
+  // modal form below, else the main form), the form is that form's dialog: it stays above
+  // it, keeps its size, centres on it where it would centre on the screen, takes the keyboard
+  // focus and gives it back when it closes.
   TModalResult ShowModal();
   bool IsModal() const { return FModal; }
   void Close();

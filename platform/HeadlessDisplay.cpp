@@ -10,6 +10,7 @@ class THeadlessWindow : public TNativeWindow {
   void SetTitle(const std::string&) override {}
   void SetIcon(const TSurface&) override {}
   void SetClientSize(int32_t, int32_t) override {}
+  void SetDialogOwner(TNativeWindow&) override {}
   void Show(bool) override {}
   void Hide() override {}
   void Present(const TSurface&, const TRect&) override {}

@@ -1,6 +1,6 @@
 // The X11 display backend: one connection to the X server per TDisplay, a real top-level
-// window per form, input turned into the messages the forms expect, pixels copied straight
-// from the forms' surfaces. The loop reads events when it finds the connection readable, and
+// window per form (a modal form's window a dialog of its owner's), input turned into the
+// messages the forms expect, pixels copied straight from the forms' surfaces. The loop reads events when it finds the connection readable, and
 // before each blocking wait (any Xlib call may leave events in Xlib's queue that the socket no
 // longer signals).
 //
@@ -69,10 +69,13 @@ void InstallErrorHandlers() {
 
 enum TAtomIndex {
   aWmProtocols, aWmDeleteWindow, aNetWmPing, aNetWmName, aNetWmIconName, aNetWmIcon, aUtf8String,
+  aNetWmWindowType, aNetWmWindowTypeDialog, aNetWmState, aNetWmStateModal, aNetActiveWindow,
   kAtomCount
 };
 const char* const kAtomNames[kAtomCount] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_PING", "_NET_WM_NAME",
-                                            "_NET_WM_ICON_NAME", "_NET_WM_ICON", "UTF8_STRING"};
+                                            "_NET_WM_ICON_NAME", "_NET_WM_ICON", "UTF8_STRING",
+                                            "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_STATE",
+                                            "_NET_WM_STATE_MODAL", "_NET_ACTIVE_WINDOW"};
 
 class TX11Display;
 
@@ -83,13 +86,21 @@ class TX11Window final : public TNativeWindow {
   void SetTitle(const std::string& title) override;
   void SetIcon(const TSurface& icon) override;
   void SetClientSize(int32_t w, int32_t h) override;
+  void SetDialogOwner(TNativeWindow& owner) override;
   void Show(bool centre) override;
   void Hide() override;
   void Present(const TSurface& surface, const TRect& r) override;
 
   HWND Handle() const { return FHandle; }
   Window Id() const { return FWindow; }
+  bool Viewable() const { return FViewable; }
   void Exposed(const TRect& r);
+  // Map state and parent as the server reports them.
+  void Mapped(bool mapped);
+  void Reparented(Window parent);
+  // Asks for the keyboard focus: through the window manager when one manages the window
+  // (a client of a managed window may not take the focus itself), else directly.
+  void Activate(Window fromWindow);
   // The server reports the window's size; a change made by the user goes to the form.
   void Configured(int32_t w, int32_t h, unsigned long serial);
   // The display is being closed before the window: from now on every call does nothing.
@@ -100,6 +111,8 @@ class TX11Window final : public TNativeWindow {
   void PutRect(const TSurface& s, const TRect& r);
   void FillRect(const TRect& r);
   void SetSizeHints(bool position, int x, int y);
+  // Where the window centres: its owner's client area for a dialog, else the screen.
+  TRect CentreArea() const;
 
   TX11Display* FDisplay;
   HWND FHandle;
@@ -111,6 +124,10 @@ class TX11Window final : public TNativeWindow {
   unsigned long FResizeSerial = 0;
   // The surface last presented, to answer Expose from; it lives as long as the form.
   const TSurface* FLastSurface = nullptr;
+  // A dialog's owner, by id: the owner may be destroyed first.
+  Window FOwner = 0;
+  bool FViewable = false;
+  bool FManaged = false;  // reparented into a window manager's frame
 };
 
 class TX11Display final : public TDisplay {
@@ -138,6 +155,12 @@ class TX11Display final : public TDisplay {
 
   void Register(TX11Window* w) { FWindows[w->Id()] = w; }
   void Unregister(TX11Window* w) { FWindows.erase(w->Id()); }
+  // One of this display's windows, or null once it is gone.
+  TX11Window* Find(Window id) const {
+    auto it = FWindows.find(id);
+    return it == FWindows.end() ? nullptr : it->second;
+  }
+  Time LastInputTime() const { return FClipboard->LastInputTime(); }
 
   // Handles every event Xlib holds or the socket has ready, without blocking.
   void ProcessQueued();
@@ -304,17 +327,24 @@ void TX11Window::SetIcon(const TSurface& icon) {
 
 void TX11Window::SetSizeHints(bool position, int x, int y) {
   XSizeHints h{};
-  // Base and minimum size pin the client area the program laid out; no maximum, so a window
-  // manager that insists on resizing still can.
+  // Base and minimum size pin the client area the program laid out; no maximum for an ordinary
+  // window, which the user may enlarge. A dialog keeps its size: maximum equals minimum.
   h.flags = PBaseSize | PMinSize;
   h.base_width = h.min_width = FWidth;
   h.base_height = h.min_height = FHeight;
+  if (FOwner) {
+    h.flags |= PMaxSize;
+    h.max_width = FWidth;
+    h.max_height = FHeight;
+  }
   if (position) {
     h.flags |= USPosition | PPosition | PWinGravity;
     h.x = x;
     h.y = y;
-    // The frame's centre, not its corner, goes where the client's centre was asked.
-    h.win_gravity = CenterGravity;
+    // The client itself goes where it was asked and the frame around it. (With centre gravity
+    // some window managers shift the frame by the difference of its top and bottom edges and
+    // the window lands lower than asked.)
+    h.win_gravity = StaticGravity;
   }
   XSetWMNormalHints(FDisplay->Dpy(), FWindow, &h);
 }
@@ -331,14 +361,45 @@ void TX11Window::SetClientSize(int32_t w, int32_t h) {
   XResizeWindow(FDisplay->Dpy(), FWindow, static_cast<unsigned>(w), static_cast<unsigned>(h));
 }
 
+void TX11Window::SetDialogOwner(TNativeWindow& owner) {
+  auto* o = dynamic_cast<TX11Window*>(&owner);
+  if (!Usable() || !o || o == this) return;
+  XDisplay* dpy = FDisplay->Dpy();
+  FOwner = o->Id();
+  XSetTransientForHint(dpy, FWindow, FOwner);
+  auto putAtom = [&](TAtomIndex prop, TAtomIndex value) {
+    Atom v = FDisplay->AtomOf(value);
+    XChangeProperty(dpy, FWindow, FDisplay->AtomOf(prop), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&v), 1);
+  };
+  putAtom(aNetWmWindowType, aNetWmWindowTypeDialog);
+  // Modal: a window manager sends a click on the owner to the dialog instead.
+  putAtom(aNetWmState, aNetWmStateModal);
+  SetSizeHints(false, 0, 0);
+}
+
+TRect TX11Window::CentreArea() const {
+  TSize screen = FDisplay->ScreenSize();
+  TX11Window* owner = FOwner ? FDisplay->Find(FOwner) : nullptr;
+  if (!owner || !owner->Viewable()) return Rect(0, 0, screen.cx, screen.cy);
+  XDisplay* dpy = FDisplay->Dpy();
+  int x = 0, y = 0;
+  Window child = 0;
+  XTranslateCoordinates(dpy, FOwner, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+  return Bounds(x, y, owner->FWidth, owner->FHeight);
+}
+
 void TX11Window::Show(bool centre) {
   if (!Usable()) return;
   XDisplay* dpy = FDisplay->Dpy();
   if (centre) {
+    TRect area = CentreArea();
     TSize screen = FDisplay->ScreenSize();
-    int x = std::max(0, (screen.cx - FWidth) / 2);
-    int y = std::max(0, (screen.cy - FHeight) / 2);
+    // On the screen even when the owner is partly off it.
+    int x = std::clamp(area.Left + (area.Width() - FWidth) / 2, 0, std::max(0, screen.cx - FWidth));
+    int y = std::clamp(area.Top + (area.Height() - FHeight) / 2, 0, std::max(0, screen.cy - FHeight));
     XMoveWindow(dpy, FWindow, x, y);
+    // Before mapping: a window manager reads the position hints when it takes the window on.
     SetSizeHints(true, x, y);
   }
   XMapRaised(dpy, FWindow);
@@ -348,9 +409,43 @@ void TX11Window::Show(bool centre) {
 void TX11Window::Hide() {
   if (!Usable()) return;
   XDisplay* dpy = FDisplay->Dpy();
+  TX11Window* owner = FOwner ? FDisplay->Find(FOwner) : nullptr;
+  Window focus = 0;
+  int revert = 0;
+  if (owner) XGetInputFocus(dpy, &focus, &revert);
   // Withdraw rather than unmap, so that a reparenting window manager takes the frame away too.
   XWithdrawWindow(dpy, FWindow, DefaultScreen(dpy));
+  // A dialog that had the focus hands it back to its owner; without a window manager it
+  // would fall to the root window.
+  if (owner && focus == FWindow && owner->Viewable()) owner->Activate(FWindow);
   XFlush(dpy);
+}
+
+void TX11Window::Mapped(bool mapped) {
+  FViewable = mapped;
+  // A dialog takes the focus once it can: before it is viewable the server refuses it.
+  if (mapped && FOwner) Activate(FOwner);
+}
+
+void TX11Window::Reparented(Window parent) { FManaged = parent != DefaultRootWindow(FDisplay->Dpy()); }
+
+void TX11Window::Activate(Window fromWindow) {
+  if (!Usable()) return;
+  XDisplay* dpy = FDisplay->Dpy();
+  if (!FManaged) {
+    XSetInputFocus(dpy, FWindow, RevertToParent, CurrentTime);
+    return;
+  }
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = FWindow;
+  e.xclient.message_type = FDisplay->AtomOf(aNetActiveWindow);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = 1;  // asked by the application, not by a pager or the user
+  e.xclient.data.l[1] = static_cast<long>(FDisplay->LastInputTime());
+  e.xclient.data.l[2] = static_cast<long>(fromWindow);
+  Window root = DefaultRootWindow(dpy);
+  XSendEvent(dpy, root, False, SubstructureNotifyMask | SubstructureRedirectMask, &e);
 }
 
 void TX11Window::PutRect(const TSurface& s, const TRect& rect) {
@@ -522,6 +617,13 @@ void TX11Display::Dispatch(XEvent& e) {
       break;
     case Expose:
       w->Exposed(Bounds(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height));
+      break;
+    case MapNotify:
+    case UnmapNotify:
+      w->Mapped(e.type == MapNotify);
+      break;
+    case ReparentNotify:
+      w->Reparented(e.xreparent.parent);
       break;
     case ButtonPress:
     case ButtonRelease:

@@ -77,6 +77,7 @@ class TX11Clipboard {
   void NoteTime(Time t) {
     if (t != CurrentTime) FLastTime = t;
   }
+  Time LastInputTime() const { return FLastTime; }
   // Handles the selection events addressed to the clipboard; false for any other event.
   bool HandleEvent(const XEvent& e);
   Window HelperWindow() const { return FHelper; }

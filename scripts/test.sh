@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the normal and the sanitizer trees, and runs every test in
 # both: inside a loopback-only network namespace (so nothing can leave the machine), with a
-# private Xvfb for the tests that need a real X server. Then fuzzes each libFuzzer target for
-# FUZZ_SECONDS (default 60).
+# private Xvfb for the tests that need a real X server. The X11 tests then run once more with a
+# window manager (openbox) on that Xvfb, which reparents, places and focuses the windows. Then
+# fuzzes each libFuzzer target for FUZZ_SECONDS (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,32 +14,59 @@ cd "$(dirname "$0")/.."
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+wm_pid=
+trap 'kill $wm_pid $xvfb_pid 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
   [ -S "/tmp/.X11-unix/X${display#:}" ] && break
   sleep 0.1
 done
 export DISPLAY="$display"
 
-run_suite() {
-  local dir="$1"
-  echo "== tests in $dir =="
-  ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
+# Usage: run_suites [ctest options] -- dir...
+run_suites() {
+  local opts=()
+  while [ "$1" != "--" ]; do opts+=("$1"); shift; done
+  shift
+  for dir in "$@"; do
+    echo "== tests in $dir ${opts[*]} ${WM_NOTE:-} =="
+    ctest --test-dir "$dir" "${opts[@]}" --output-on-failure -j2 --timeout 300 || return
+  done
 }
-export -f run_suite
+export -f run_suites
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-status=0
 if unshare -n true 2>/dev/null; then
-  # A second loopback address: with 127.0.0.1 alone the resolver's "configured addresses" rule
-  # finds no IPv4 at all, and tftpd-hpa cannot resolve its bind address.
-  unshare -n bash -c 'ip link set lo up && ip addr add 127.0.0.2/8 dev lo &&
-    run_suite build && run_suite build-asan' || status=$?
+  isolated() {
+    # A second loopback address: with 127.0.0.1 alone the resolver's "configured addresses"
+    # rule finds no IPv4 at all, and tftpd-hpa cannot resolve its bind address.
+    unshare -n bash -c 'ip link set lo up && ip addr add 127.0.0.2/8 dev lo && "$@"' isolated "$@"
+  }
 else
   echo "NOTE: this machine refuses a private network namespace (unshare -n);" \
        "running without it - the socket layer's loopback guard still keeps every test on 127.0.0.0/8."
-  { run_suite build && run_suite build-asan; } || status=$?
+  isolated() { "$@"; }
 fi
+
+status=0
+isolated run_suites -- build build-asan || status=$?
+
+# Debian's default configuration, not whatever the user running this keeps in ~/.config.
+openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
+wm_pid=$!
+# It has taken the screen once it names its check window on the root window.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+  WM_NOTE="under openbox" isolated run_suites -L x11 -- build build-asan || status=$?
+else
+  echo "openbox did not start on $display" >&2
+  status=1
+fi
+kill "$wm_pid" 2>/dev/null || true
+wait "$wm_pid" 2>/dev/null || true
+wm_pid=
 # The Debian package of the tested normal tree (the suite's "package" tests made, linted and
 # ran one already), kept in build/ for whoever installs what was tested.
 if [ $status -eq 0 ]; then

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Display.h"
+#include "platform/MessageForm.h"
 #include "platform/Shell.h"
 #include "platform/Streams.h"
 #include "support/Headless.h"
@@ -102,26 +103,32 @@ TEST(Application, ClosingMainFormTerminates) {
 }
 
 namespace {
-// A display whose windows record the sizes the program asks of them.
+// A display whose windows record what the program asks of them: sizes, owners, placement.
 struct TSizeRecordingDisplay : TDisplay {
   struct TWindow : TNativeWindow {
     explicit TWindow(std::vector<TSize>& asked) : Asked(asked) {}
     void SetTitle(const std::string&) override {}
     void SetIcon(const TSurface&) override {}
     void SetClientSize(int32_t w, int32_t h) override { Asked.push_back(TSize{w, h}); }
-    void Show(bool) override {}
+    void SetDialogOwner(TNativeWindow& owner) override { Owner = &owner; }
+    void Show(bool centre) override { Centred.push_back(centre); }
     void Hide() override {}
     void Present(const TSurface&, const TRect&) override {}
     std::vector<TSize>& Asked;
+    TNativeWindow* Owner = nullptr;
+    std::vector<bool> Centred;
   };
   std::unique_ptr<TNativeWindow> CreateNativeWindow(HWND, int32_t, int32_t, const std::string&) override {
-    return std::make_unique<TWindow>(Asked);
+    auto w = std::make_unique<TWindow>(Asked);
+    Windows.push_back(w.get());
+    return w;
   }
   TSize ScreenSize() const override { return TSize{1024, 768}; }
   void SetClipboardText(const std::string&) override {}
   std::string ClipboardText() override { return ""; }
   bool IsHeadless() const override { return true; }
   std::vector<TSize> Asked;
+  std::vector<TWindow*> Windows;  // in creation order; owned by their forms
 };
 }  // namespace
 
@@ -149,6 +156,66 @@ TEST(FormSize, FollowsTheUsersResizeWithoutSendingItBack) {
     EXPECT_EQ(display.Asked[0].cx, 640);
   }
   SetDisplay(CreateHeadlessDisplay());
+}
+
+// Catches a message box shown as an ordinary window (not a dialog of the form it interrupts,
+// so a window manager neither keeps it above that form nor centres it there), a box that
+// Return or Escape does not close, and a box made the dialog of a form that is not on screen
+// (the start-up error comes before the main form is shown).
+TEST(MessageForm, ModalBoxIsADialogOfTheMainFormClosedByReturnOrEscape) {
+  auto owned = std::make_unique<TSizeRecordingDisplay>();
+  TSizeRecordingDisplay& display = *owned;
+  SetDisplay(std::move(owned));
+  {
+    TScopedApplication app;
+    TForm* main = Application->CreateForm<TForm>();
+    main->SetClientSize(534, 570);
+    {
+      TMessageForm early("Before the main form is shown", "Title", MB_OK | MB_ICONERROR);
+      PostMessage(early.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+      EXPECT_EQ(early.ShowModal(), mrOk);
+      EXPECT_EQ(display.Windows.back()->Owner, nullptr) << "a hidden form cannot own a dialog";
+    }
+    main->Show();
+    auto* mainWindow = display.Windows.back();
+    for (uint16_t key : {VK_RETURN, VK_ESCAPE}) {
+      TMessageForm box("There was a problem", "Title", MB_OK);
+      PostMessage(box.Handle(), WM_KEYDOWN, key, 0);
+      EXPECT_EQ(box.ShowModal(), mrOk) << "key " << key;
+      EXPECT_FALSE(box.Visible());
+      ASSERT_NE(display.Windows.back(), mainWindow) << "the box has a window of its own";
+      EXPECT_EQ(display.Windows.back()->Owner, mainWindow) << "key " << key;
+      EXPECT_EQ(display.Windows.back()->Centred, std::vector<bool>{true});
+    }
+  }
+  SetDisplay(CreateHeadlessDisplay());
+}
+
+// Catches the error icon missing, drawn where the text is, or unrecognisable (a red disc with
+// a white cross), and a box without the error flag that still leaves room for one.
+TEST(MessageForm, ErrorFlagPutsTheIconLeftOfTheText) {
+  EnsureHeadlessApplication();
+  TMessageForm error("File not found.", "Project1", MB_OK | MB_ICONERROR);
+  ASSERT_NE(error.Icon(), nullptr);
+  const TRect icon = error.Icon()->BoundsRect();
+  const TRect text = error.Text()->BoundsRect();
+  EXPECT_EQ(icon.Width(), 32);
+  EXPECT_GE(text.Left, icon.Right + 8) << "text beside the icon, not over it";
+  EXPECT_NEAR((text.Top + text.Bottom) / 2, (icon.Top + icon.Bottom) / 2, 1) << "one line centred on the icon";
+  EXPECT_GE(error.Ok()->Top(), icon.Bottom) << "the button below the icon";
+  error.Show();
+  error.PaintNow(error.ClientRect());
+  auto px = [&](int x, int y) { return error.Surface().Row(icon.Top + y)[icon.Left + x] & 0xFFFFFF; };
+  EXPECT_EQ(px(16, 16), 0xFFFFFFu) << "the cross's centre";
+  EXPECT_EQ(px(11, 11), 0xFFFFFFu) << "the cross's arm";
+  EXPECT_EQ(px(16, 5), 0xD42020u) << "the disc above the cross";
+  EXPECT_EQ(px(5, 16), 0xD42020u) << "the disc left of the cross";
+  EXPECT_EQ(px(0, 0), ColorToPixel(clBtnFace)) << "the corner outside the disc";
+
+  TMessageForm plain("File not found.", "Project1", MB_OK | MB_ICONINFORMATION);
+  EXPECT_EQ(plain.Icon(), nullptr);
+  EXPECT_EQ(plain.Text()->Left(), icon.Left) << "no room kept for an icon";
+  EXPECT_LT(plain.Height(), error.Height()) << "one line of text is lower than the icon";
 }
 
 namespace {
