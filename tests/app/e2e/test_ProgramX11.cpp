@@ -83,11 +83,14 @@ class ProgramX11 : public ::testing::Test {
       if (!Win) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_NE(Win, 0u) << "the window did not appear";
-    // Wait until it is mapped and painted.
+    // Wait until it is mapped and painted: the page and the button bar reach the server in
+    // separate pieces, so one pixel of the page does not tell that the bar is there yet.
     XWindowAttributes a{};
     while (std::chrono::steady_clock::now() < deadline) {
       XGetWindowAttributes(D, Win, &a);
-      if (a.map_state == IsViewable && Pixel(80, 300) == Rgb(10, 36, 106)) break;
+      if (a.map_state == IsViewable && Pixel(80, 300) == Rgb(10, 36, 106) && Pixel(300, 545) == Rgb(212, 208, 200) &&
+          Pixel(451, 538) == Rgb(255, 255, 255))
+        break;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
