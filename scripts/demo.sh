@@ -39,11 +39,12 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Opening the wizard: choose \"Custom IP Address:\", type 127.0.0.1 and go on with Next."
   (cd "$work" && "$program") || true
 else
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and names it once it takes connections.
+  mkfifo "$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
   pids+=($!)
-  export DISPLAY="$display"
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  read -r -t 20 number < "$work/display" || fail "Xvfb did not start"
+  export DISPLAY=":$number"
   (cd "$work" && exec "$program") &
   app=$!
   pids+=("$app")
