@@ -81,7 +81,8 @@ TTempDir::~TTempDir() {
   if (!FPath.empty()) std::filesystem::remove_all(FPath, ec);
 }
 
-TRealTftpServer::TRealTftpServer(TRealServerKind kind) {
+TRealTftpServer::TRealTftpServer(TRealServerKind kind, const std::string& address, uint16_t port)
+    : FAddress(address) {
   const char* atftpdDir = std::getenv("ATFTPD_DIR");
   const std::string binary = kind == rsAtftpd
                                  ? std::string(atftpdDir ? atftpdDir : "/opt/upgrade-wizard/atftpd") + "/usr/sbin/atftpd"
@@ -95,21 +96,21 @@ TRealTftpServer::TRealTftpServer(TRealServerKind kind) {
     FProblem = "no temporary directory";
     return;
   }
-  FPort = FreePort();
-  const std::string port = std::to_string(FPort);
+  FPort = port ? port : FreePort();
+  const std::string portText = std::to_string(FPort);
   std::vector<std::string> args;
   if (kind == rsAtftpd)
-    args = {binary, "--daemon", "--no-fork", "--bind-address", "127.0.0.1", "--port", port, "--user", "root.root", FDir.Path()};
+    args = {binary, "--daemon", "--no-fork", "--bind-address", address, "--port", portText, "--user", "root.root", FDir.Path()};
   else if (kind == rsTftpdHpa)
-    args = {binary, "-L", "-c", "-s", "-u", "root", "-a", "127.0.0.1:" + port, FDir.Path()};
+    args = {binary, "-L", "-c", "-s", "-u", "root", "-a", address + ":" + portText, FDir.Path()};
   else
-    args = {binary, "-L", "-c", "-s", "-u", "root", "-r", "blksize", "-a", "127.0.0.1:" + port, FDir.Path()};
+    args = {binary, "-L", "-c", "-s", "-u", "root", "-r", "blksize", "-a", address + ":" + portText, FDir.Path()};
   FPid = Spawn(args);
   if (FPid < 0) {
     FProblem = "could not start " + binary;
     return;
   }
-  if (!WaitListening(5000)) FProblem = binary + " did not start listening on 127.0.0.1:" + port;
+  if (!WaitListening(5000)) FProblem = binary + " did not start listening on " + address + ":" + portText;
 }
 
 TRealTftpServer::~TRealTftpServer() {
@@ -123,10 +124,13 @@ TRealTftpServer::~TRealTftpServer() {
   ::waitpid(FPid, nullptr, 0);
 }
 
-// A socket bound to 127.0.0.1:port shows in the kernel's table once the server is ready.
+// A socket bound to address:port shows in the kernel's table once the server is ready; the
+// table prints the address as the 32-bit word in memory order.
 bool TRealTftpServer::WaitListening(int timeoutMs) {
+  in_addr a{};
+  if (inet_pton(AF_INET, FAddress.c_str(), &a) != 1) return false;
   char wanted[32];
-  std::snprintf(wanted, sizeof wanted, "0100007F:%04X", FPort);
+  std::snprintf(wanted, sizeof wanted, "%08X:%04X", a.s_addr, FPort);
   const auto t0 = Clock::now();
   while (MsSince(t0) < timeoutMs) {
     std::ifstream table("/proc/net/udp");

@@ -1,5 +1,6 @@
-// A real TFTP server from the system's packages, started on a free loopback port with a fresh
-// directory and stopped (SIGTERM, then SIGKILL after a bounded wait) at scope end: tftpd-hpa
+// A real TFTP server from the system's packages, started on a loopback address (127.0.0.1 and
+// a free port unless told otherwise) with a fresh directory, listening before the constructor
+// returns, and stopped (SIGTERM, then SIGKILL after a bounded wait) at scope end: tftpd-hpa
 // with options, tftpd-hpa refusing the block-size option (it then answers ACK 0), or atftpd
 // unpacked beside the project (ATFTPD_DIR, default /opt/upgrade-wizard/atftpd). A missing
 // binary leaves Problem() saying how to get it. Shared by the tests and the benchmarks.
@@ -35,7 +36,7 @@ class TTempDir {
 
 class TRealTftpServer {
  public:
-  explicit TRealTftpServer(TRealServerKind kind);
+  explicit TRealTftpServer(TRealServerKind kind, const std::string& address = "127.0.0.1", uint16_t port = 0);
   ~TRealTftpServer();
   TRealTftpServer(const TRealTftpServer&) = delete;
   TRealTftpServer& operator=(const TRealTftpServer&) = delete;
@@ -49,6 +50,7 @@ class TRealTftpServer {
   bool WaitListening(int timeoutMs);
 
   TTempDir FDir;
+  std::string FAddress;
   uint16_t FPort = 0;
   pid_t FPid = -1;
   std::string FProblem;

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "RealTftpServer.h"
 #include "SimModem.h"
 #include "platform/Graphics.h"
 
@@ -243,30 +244,18 @@ std::string ReadAll(const std::string& path) {
 TEST_F(ProgramX11, NormalRoadAgainstARealTftpServer) {
   unsigned pid = static_cast<unsigned>(getpid());
   std::string address = "127.78." + std::to_string((pid >> 8) % 250 + 1) + "." + std::to_string(pid % 250 + 1);
-  std::string modemDir = Dir + "/modem";
-  mkdir(modemDir.c_str(), 0777);
   SimModem::TModem telnet;
   telnet.TftpEnabled = false;
-  ASSERT_TRUE(telnet.Start(address, 23, 69, modemDir)) << telnet.Failure() << " (needs root)";
+  ASSERT_TRUE(telnet.Start(address, 23, 69, Dir)) << telnet.Failure() << " (needs root)";
   std::string firmware(150000, '\0');
   for (size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<char>((i * 7919u) >> 3);
   {
     std::ofstream out(Dir + "/TEPatch.bin", std::ios::binary);
     out.write(firmware.data(), static_cast<std::streamsize>(firmware.size()));
   }
-  const char* tftpd = "/usr/sbin/in.tftpd";
-  ASSERT_EQ(access(tftpd, X_OK), 0) << "tftpd-hpa is missing (scripts/install-deps.sh installs it)";
-  std::string bind = address + ":69";
-  const char* args[] = {tftpd, "-L", "-c", "-s", "-u", "root", "-a", bind.c_str(), modemDir.c_str(), nullptr};
-  pid_t server = -1;
-  ASSERT_EQ(posix_spawn(&server, tftpd, nullptr, nullptr, const_cast<char**>(args), environ), 0);
-  struct TKill {
-    pid_t p;
-    ~TKill() {
-      kill(p, SIGTERM);
-      waitpid(p, nullptr, 0);
-    }
-  } killServer{server};
+  // Listening before the program starts, so that its upload cannot arrive first.
+  RealPeers::TRealTftpServer server(RealPeers::rsTftpdHpa, address, 69);
+  ASSERT_EQ(server.Problem(), "");
 
   Start();
   std::string id = std::to_string(Win);
@@ -282,7 +271,7 @@ TEST_F(ProgramX11, NormalRoadAgainstARealTftpServer) {
   ASSERT_EQ(std::system("xdotool key alt+n"), 0);
   std::string copy;
   for (int i = 0; i < 400; ++i) {
-    copy = ReadAll(modemDir + "/TEPatch.bin");
+    copy = ReadAll(server.FileInDir("TEPatch.bin"));
     if (copy.size() == firmware.size()) break;
     usleep(50000);
   }
