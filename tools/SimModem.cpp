@@ -117,6 +117,8 @@ void TModem::Stop() {
   }
 }
 
+bool TModem::Pause(uint32_t ms) { return WaitReadable(FStopPipe[0], FStopPipe[0], static_cast<int>(ms)); }
+
 std::string TModem::LastFileName() const {
   std::lock_guard<std::mutex> g(FLock);
   return FLastFile;
@@ -137,7 +139,7 @@ void TModem::TelnetLoop() {
 void TModem::ServeTelnet(int fd) {
   send(fd, kNegotiation.data(), kNegotiation.size(), MSG_NOSIGNAL);
   for (const std::string& chunk : Greeting.Chunks) {
-    if (Greeting.PauseMs && WaitReadable(FStopPipe[0], FStopPipe[0], static_cast<int>(Greeting.PauseMs))) return;
+    if (Greeting.PauseMs && Pause(Greeting.PauseMs)) return;
     send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL);
   }
   // Hold the line until the client closes it (or the modem is stopped), reading what it sends.
@@ -240,19 +242,26 @@ void TModem::ServeWrite(const std::string& request, const sockaddr_in& client) {
     uint16_t block = Get16(packet, 2);
     if (block == expected) {
       file.append(packet.data() + 4, static_cast<size_t>(n) - 4);
-      lastReply = Put16(4) + Put16(block);
-      sendTo(lastReply);
       ++expected;  // 65535 wraps to 0
       done = n - 4 < blockSize;
+      // Stored before the last acknowledgement, as a real server does: whoever has seen the
+      // final ACK may read the file at once.
+      if (done) Store(name, file);
+      if (AckDelayMs && Pause(AckDelayMs)) break;
+      lastReply = Put16(4) + Put16(block);
+      sendTo(lastReply);
     } else {
       sendTo(lastReply);  // a repeated block: acknowledge again
     }
   }
   close(fd);
-  if (!done) return;
-  std::ofstream out(FDir + "/" + name, std::ios::binary | std::ios::trunc);
-  out.write(file.data(), static_cast<std::streamsize>(file.size()));
-  out.close();
+}
+
+void TModem::Store(const std::string& name, const std::string& bytes) {
+  {
+    std::ofstream out(FDir + "/" + name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
   {
     std::lock_guard<std::mutex> g(FLock);
     FLastFile = name;

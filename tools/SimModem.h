@@ -5,7 +5,9 @@
 // the modem answers.
 //
 // Threads: configure before Start; read the results (files, counters) after the program's
-// call returned. Every socket is bound to the given 127.0.0.0/8 address only.
+// call returned. Both sockets listen before Start returns, and a received file is on disk and
+// counted before its last block is acknowledged, so a client that has seen the final ACK may
+// read it at once. Every socket is bound to the given 127.0.0.0/8 address only.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -45,6 +47,9 @@ class TModem {
   std::string ErrorText = "Access violation";
   bool TelnetEnabled = true;
   bool TftpEnabled = true;  // off when a real TFTP server plays the modem's TFTP side
+  // Held before acknowledging each new data block, so that an upload lasts long enough to be
+  // watched; keep it well under the client's receive timeout.
+  uint32_t AckDelayMs = 0;
 
   // Listens on address:telnetPort (TCP) and address:tftpPort (UDP); received files go to dir.
   // Returns false, with the reason in Failure(), when a socket cannot be bound.
@@ -64,6 +69,9 @@ class TModem {
   void TftpLoop();
   void ServeTelnet(int fd);
   void ServeWrite(const std::string& request, const ::sockaddr_in& client);
+  void Store(const std::string& name, const std::string& bytes);
+  // Waits ms, or less when the modem is stopped; true when it was stopped.
+  bool Pause(uint32_t ms);
 
   std::string FDir;
   int FTelnetFd = -1;

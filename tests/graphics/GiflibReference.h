@@ -1,15 +1,23 @@
 // The reference decoder for differential tests and benches: Debian's giflib, reading a file
 // from memory frame by frame through its line interface, rows put in picture order here.
 // Used only by tests and benchmarks, never by the program.
+//
+// Any input is safe to hand it: a refusal always comes with a reason (giflib leaves some
+// failures without an error code, and has no text for those), and a frame over kMaxPixels is
+// refused before anything is allocated for it.
 #pragma once
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace giflibref {
+
+// The decoder under test refuses frames over 64 megapixels too; a descriptor may claim 4 Gi.
+constexpr uint64_t kMaxPixels = uint64_t{64} * 1024 * 1024;
 
 struct TFrame {
   int Width = 0, Height = 0;
@@ -34,16 +42,24 @@ inline int ReadFromMemory(GifFileType* gif, GifByteType* buf, int n) {
   return static_cast<int>(k);
 }
 
-// Decodes up to maxFrames frames; false (with the giflib error) when giflib refuses the file.
+// giflib's text for an error code; it has none for 0, which some of its failures leave.
+inline std::string ErrorText(int code) {
+  const char* text = GifErrorString(code);
+  return text ? text : "giflib failed without an error code (" + std::to_string(code) + ")";
+}
+
+// Decodes up to maxFrames frames; false (with the reason) when giflib refuses the file or a
+// frame is over kMaxPixels.
 inline bool Decode(const std::string& bytes, std::vector<TFrame>& frames, int maxFrames, std::string* error = nullptr) {
   frames.clear();
   TSource src{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
   int err = 0;
   GifFileType* gif = DGifOpen(&src, ReadFromMemory, &err);
   if (!gif) {
-    if (error) *error = GifErrorString(err);
+    if (error) *error = ErrorText(err);
     return false;
   }
+  std::string tooLarge;
   bool ok = true;
   int transparent = -1;
   std::vector<GifPixelType> line;
@@ -78,6 +94,12 @@ inline bool Decode(const std::string& bytes, std::vector<TFrame>& frames, int ma
     TFrame f;
     f.Width = gif->Image.Width;
     f.Height = gif->Image.Height;
+    if (static_cast<uint64_t>(f.Width) * static_cast<uint64_t>(f.Height) > kMaxPixels) {
+      tooLarge = "frame of " + std::to_string(f.Width) + " x " + std::to_string(f.Height) +
+                 " pixels is over the reference's limit of " + std::to_string(kMaxPixels);
+      ok = false;
+      break;
+    }
     f.Interlaced = gif->Image.Interlace;
     f.LocalTable = gif->Image.ColorMap != nullptr;
     f.TransparentIndex = transparent;
@@ -110,7 +132,7 @@ inline bool Decode(const std::string& bytes, std::vector<TFrame>& frames, int ma
     }
     if (ok) frames.push_back(std::move(f));
   }
-  if (!ok && error) *error = GifErrorString(gif->Error);
+  if (!ok && error) *error = tooLarge.empty() ? ErrorText(gif->Error) : tooLarge;
   DGifCloseFile(gif, &err);
   return ok;
 }

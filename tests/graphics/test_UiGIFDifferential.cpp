@@ -1,8 +1,9 @@
 // Differential test: every GIF of the ImageMagick corpus made at build time decodes to the same
-// palette indices and colour tables with our decoder as with giflib, frame by frame (the first
-// frame of every file, and the later frames with their local tables).
+// palette indices, colour tables and transparent colour with our decoder as with giflib, frame
+// by frame (the first frame of every file, and the later frames with their local tables).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,7 +46,19 @@ std::string Compare(TUiGIFFrame& ours, const giflibref::TFrame& ref) {
       if (j != i && t.Colors[j] == t.Colors[i]) return "transparent entry not unique";
   }
   if (d.Palette().size() < static_cast<size_t>(t.Count)) return "palette shorter than the table";
+  // An index outside the table makes nothing transparent.
+  const bool transparent = ref.TransparentIndex >= 0 && ref.TransparentIndex < t.Count;
+  const TColor want = transparent ? t.ColorOf(ref.TransparentIndex) : UiGIFNoColor;
+  if (ours.TransparentColor() != want)
+    return "transparent colour " + std::to_string(ours.TransparentColor()) + " vs " + std::to_string(want) +
+           " (index " + std::to_string(ref.TransparentIndex) + ")";
   return "";
+}
+
+bool AnyTransparent(const std::vector<giflibref::TFrame>& frames) {
+  return std::any_of(frames.begin(), frames.end(), [](const giflibref::TFrame& f) {
+    return f.TransparentIndex >= 0 && static_cast<size_t>(f.TransparentIndex) * 3 < f.Table.size();
+  });
 }
 
 }  // namespace
@@ -80,6 +93,7 @@ TEST(UiGIFDifferential, CorpusMatchesGiflib) {
       transparent += f.TransparentColor() != UiGIFNoColor;
       if (i == 0) depths.insert(f.BitsPerPixel());
     }
+    EXPECT_EQ(ours.Transparent(), AnyTransparent(ref)) << "the picture's transparency";
     old += ours.Version() == "87a";
   }
   // The corpus really covers what it claims to.
@@ -89,4 +103,29 @@ TEST(UiGIFDifferential, CorpusMatchesGiflib) {
   EXPECT_GT(transparent, 20);
   EXPECT_GT(old, 20);
   std::cout << "[          ] " << files.size() << " files, " << frames << " frames compared with giflib\n";
+}
+
+// Catches a reference that crashes on a failure giflib leaves without an error code (no text
+// for code 0), or that allocates whatever a descriptor claims: every malformed file is either
+// decoded or refused with a reason, and an absurd frame is refused before allocation.
+TEST(UiGIFDifferential, ReferenceRefusesMalformedFilesWithAReason) {
+  int refused = 0;
+  for (const auto& e : std::filesystem::directory_iterator(MALFORMED_DIR)) {
+    if (e.path().extension() != ".gif") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    std::vector<giflibref::TFrame> frames;
+    std::string error;
+    if (giflibref::Decode(ReadFile(e.path()), frames, 16, &error)) continue;
+    ++refused;
+    EXPECT_NE(error, "");
+  }
+  EXPECT_GT(refused, 5);
+  std::vector<giflibref::TFrame> frames;
+  std::string error;
+  EXPECT_FALSE(giflibref::Decode(ReadFile(std::filesystem::path(MALFORMED_DIR) / "absurd_dimensions.gif"), frames, 1,
+                                 &error));
+  EXPECT_EQ(error, "frame of 65535 x 65535 pixels is over the reference's limit of 67108864");
+  EXPECT_FALSE(giflibref::Decode(ReadFile(std::filesystem::path(MALFORMED_DIR) / "no_image_data.gif"), frames, 1,
+                                 &error));
+  EXPECT_EQ(error, "giflib failed without an error code (0)");
 }
