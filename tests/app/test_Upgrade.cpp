@@ -14,26 +14,10 @@
 #include "SimModem.h"
 #include "app/Unit1.h"
 #include "platform/Input.h"
+#include "support/Files.h"
 #include "support/Headless.h"
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng() & 0xFF);
-  return s;
-}
 
 const char* kFailureText =
     "There was a problem upgrading your modem. Press Ok to try again. For any assistance please call the Pelko "
@@ -115,10 +99,14 @@ class UpgradeTest : public ::testing::Test {
   // Welcome -> connection page -> custom address pointed at the modem -> Next (the probe).
   void ProbeAt(const std::string& address) {
     ClickButton(bkNext);
+    TypeCustomAddress(address);
+    ClickButton(bkNext);
+  }
+  // On the connection page: the custom address choice, and the address typed in.
+  void TypeCustomAddress(const std::string& address) {
     Click(F->RadioGroup2->Buttons(0));
     PostText(*F, address);
     Pump();
-    ClickButton(bkNext);
   }
   // Welcome -> flashing-lights choice -> page 2 -> Next, which runs the upload.
   void RecoveryRoadToUpload() {
@@ -198,9 +186,7 @@ TEST_F(UpgradeTest, SecondClickAndKeyRepeatsDuringTheProbeAreDropped) {
   StartModem();
   OpenWindow();
   ClickButton(bkNext);
-  Click(F->RadioGroup2->Buttons(0));
-  PostText(*F, Address);
-  Pump();
+  TypeCustomAddress(Address);
   // One more click and a key arrive while the greeting is read, after the first has been taken.
   F->tnTelnet1->OnDataIn = [this](TObject* s, std::string text) {
     PostClick(*Btn(bkNext));
@@ -230,9 +216,7 @@ TEST_F(UpgradeTest, SecondClickDuringASilentProbeIsDropped) {
   StartModem();
   OpenWindow();
   ClickButton(bkNext);
-  Click(F->RadioGroup2->Buttons(0));
-  PostText(*F, Address);
-  Pump();
+  TypeCustomAddress(Address);
   const TPoint next{Btn(bkNext)->FormOrigin().X + 30, Btn(bkNext)->FormOrigin().Y + 12};
   std::thread user([&] {
     for (int i = 0; i < 200 && Modem.TelnetConnections() == 0; ++i) usleep(10000);
@@ -261,8 +245,7 @@ TEST_F(UpgradeTest, SecondClickDuringTheUploadIsDropped) {
   EXPECT_EQ(ReadFile(ModemDir + "/TEImage.bin"), Recovery);
   ClickButton(bkBack);
   ASSERT_EQ(Page(), 1);
-  Click(F->RadioGroup2->Buttons(0));
-  PostText(*F, Address);
+  TypeCustomAddress(Address);
   ClickButton(bkNext);
   ASSERT_EQ(Page(), 3);
   DoubleClick(Btn(bkNext));
@@ -336,9 +319,7 @@ TEST_F(UpgradeTest, SilentModemAndClosedPortAndEmptyAddress) {
   ClickButton(bkBack);
   ASSERT_EQ(Page(), 1);
   Modem.Stop();  // now the port is closed
-  Click(F->RadioGroup2->Buttons(0));
-  PostText(*F, Address);
-  Pump();
+  TypeCustomAddress(Address);
   ClickButton(bkNext);
   ASSERT_EQ(Page(), 3);
   EXPECT_EQ(Shown(), (TUiWizardButtonSet{bkBack, bkCancel}));

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
+
 extern char** environ;
 
 namespace CliTest {
@@ -193,22 +195,6 @@ inline std::string TestAddress(int n = 0) {
   const unsigned pid = static_cast<unsigned>(::getpid());
   return "127." + std::to_string(80 + n) + "." + std::to_string((pid >> 8) % 250 + 1) + "." +
          std::to_string(pid % 250 + 1);
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string RandomBytes(size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng() & 0xFF);
-  return s;
 }
 
 }  // namespace CliTest

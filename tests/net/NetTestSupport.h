@@ -16,6 +16,7 @@
 #include "net/NetComponent.h"
 #include "net/NetStack.h"
 #include "net/NetStackWindows.h"
+#include "support/Files.h"
 #include "tools/RealTftpServer.h"
 
 namespace NetTest {
@@ -115,16 +116,6 @@ inline std::string PatternBytes(size_t n, uint32_t seed = 1) {
     s[i] = static_cast<char>(x >> 24);
   }
   return s;
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 inline int64_t MsSince(std::chrono::steady_clock::time_point t0) {

@@ -17,19 +17,10 @@
 #include "SimModem.h"
 #include "app/Unit1.h"
 #include "platform/Display.h"
+#include "support/Files.h"
 #include "support/Headless.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string Capture(const std::string& command) {
   std::string out;
@@ -58,11 +49,11 @@ class InputX11 : public ::testing::Test {
     mkdir(ModemDir.c_str(), 0755);
     ASSERT_NE(getcwd(OldCwd, sizeof OldCwd), nullptr);
     ASSERT_EQ(chdir(Dir.c_str()), 0);
-    WriteAll("TEPatch.bin", std::string(5000, 'p'));
+    WriteFile("TEPatch.bin", std::string(5000, 'p'));
     // Large enough that the upload lasts while a second click travels through the X server.
     Image.resize(16u << 20);
     for (size_t i = 0; i < Image.size(); ++i) Image[i] = static_cast<char>((i * 2654435761u) >> 24);
-    WriteAll("TEImage.bin", Image);
+    WriteFile("TEImage.bin", Image);
     unsigned pid = static_cast<unsigned>(getpid());
     Address = "127.79." + std::to_string((pid >> 8) % 250 + 1) + "." + std::to_string(pid % 250 + 1);
     App = std::make_unique<TScopedApplication>();
@@ -172,5 +163,5 @@ TEST_F(InputX11, DoubleClickDuringTheUploadEndsOnTheCompletionPage) {
   }, [&] { return Page() == 5; });
   EXPECT_EQ(Page(), 5);
   EXPECT_TRUE(Boxes.empty()) << Boxes.front();
-  EXPECT_TRUE(ReadAll(ModemDir + "/TEImage.bin") == Image) << "the modem's copy differs";
+  EXPECT_TRUE(ReadFile(ModemDir + "/TEImage.bin") == Image) << "the modem's copy differs";
 }

@@ -32,6 +32,7 @@
 #include "RealTftpServer.h"
 #include "SimModem.h"
 #include "platform/Graphics.h"
+#include "support/Files.h"
 
 extern char** environ;
 
@@ -402,10 +403,6 @@ TEST_F(ProgramX11, ErrorReportShowsTheErrorIconAndTakesReturn) {
 }
 
 namespace {
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The program with a modem to probe: the simulated modem's telnet side on an address of its
 // own, and "TEPatch.bin" in the program's directory.
@@ -458,7 +455,7 @@ TEST_F(ProgramX11Road, NormalRoadAgainstARealTftpServer) {
   ASSERT_EQ(std::system("xdotool key alt+n"), 0);
   std::string copy;
   for (int i = 0; i < 400; ++i) {
-    copy = ReadAll(server.FileInDir("TEPatch.bin"));
+    copy = ReadFile(server.FileInDir("TEPatch.bin"));
     if (copy.size() == Firmware.size()) break;
     usleep(50000);
   }
@@ -514,7 +511,7 @@ TEST(ProgramWithoutDisplay, ReportsAnApplicationErrorAndExitsWithOne) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 1);
-  const std::string text = ReadAll(log);
+  const std::string text = ReadFile(log);
   EXPECT_NE(text.find("[Application Error] Exception Exception in module Project1."), std::string::npos) << text;
   EXPECT_NE(text.find("Cannot open the X display"), std::string::npos) << text;
   std::system(("rm -rf '" + dir + "'").c_str());
