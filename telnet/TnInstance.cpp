@@ -217,7 +217,7 @@ int TTnInstance::ConnectAndWait() {
       const bool timedOut = FTimedOut;
       Close(0);
       FTimedOut = timedOut;
-      return 301;
+      return KTnStopped;
     }
   }
   SetReceiveEnabled(true);
@@ -407,7 +407,7 @@ int TTnInstance::SendAll(const uint8_t* p, size_t n) {
     const int r = SendOnce(p + done, n - done);
     if (r != WSAEWOULDBLOCK) return r;
     done += static_cast<size_t>(FLastSendCount);
-    if (!WaitStep(10)) return 301;
+    if (!WaitStep(10)) return KTnStopped;
   }
 }
 
