@@ -151,7 +151,8 @@ int TTnInstance::SetProperty(int id, intptr_t value, int length) {
     case tnpOutOfBandData: {
       if (FSocket != INVALID_SOCKET) {
         const int on = 1;
-        SetSockOpt(FSocket, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
+        // Best effort, as at connect: the send below reports what matters.
+        (void)SetSockOpt(FSocket, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
       }
       return SendOnce(bytes, count, MSG_OOB);
     }
