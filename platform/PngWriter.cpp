@@ -42,6 +42,7 @@ void WritePngFile(const std::string& fileName, int32_t width, int32_t height, co
   const bool ioFailed = std::ferror(f) != 0;
   std::string message = image.message;
   png_image_free(&image);
+  // Closed here, where a failed flush can be seen; the guard then finds nothing to close.
   const bool closeFailed = std::fclose(std::exchange(f, nullptr)) != 0;
   if (ok && !ioFailed && !closeFailed) return;
 
