@@ -1,8 +1,9 @@
 #include "CliVerdict.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
+
+#include "platform/SysUtils.h"
 
 namespace {
 
@@ -11,14 +12,13 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 // The word after "firmware" (any case), without trailing punctuation; empty when none.
 std::string_view VersionAfterKeyword(std::string_view text) {
   constexpr std::string_view keyword = "firmware";
-  auto same = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
-  auto at = std::search(text.begin(), text.end(), keyword.begin(), keyword.end(), same);
+  auto at = std::search(text.begin(), text.end(), keyword.begin(), keyword.end(), SameTextChar);
   while (at != text.end()) {
     auto word = std::find_if_not(at + keyword.size(), text.end(), IsBlank);
     auto end = std::find_if(word, text.end(), [](char c) { return IsBlank(c) || c == ','; });
     while (end != word && (end[-1] == '.' || end[-1] == ';')) --end;
     if (end != word) return std::string_view(&*word, static_cast<size_t>(end - word));
-    at = std::search(at + 1, text.end(), keyword.begin(), keyword.end(), same);
+    at = std::search(at + 1, text.end(), keyword.begin(), keyword.end(), SameTextChar);
   }
   return {};
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/Streams.h"
+#include "platform/SysUtils.h"
 
 // ---- registration ----
 
@@ -34,13 +35,7 @@ int BitsForCount(int32_t count) {
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 bool SameTextBytes(const uint8_t* p, const char* text, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    uint8_t a = p[i], b = static_cast<uint8_t>(text[i]);
-    if (a >= 'A' && a <= 'Z') a = static_cast<uint8_t>(a + 32);
-    if (b >= 'A' && b <= 'Z') b = static_cast<uint8_t>(b + 32);
-    if (a != b) return false;
-  }
-  return true;
+  return SameText(std::string_view(reinterpret_cast<const char*>(p), n), std::string_view(text, n));
 }
 
 }  // namespace

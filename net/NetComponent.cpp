@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "NetStack.h"
+#include "platform/Scope.h"
 
 namespace {
 
@@ -51,10 +52,7 @@ void TNetComponent::FinishWork(TWorkMode AWorkMode) {
   TWorkRecord& w = FWork[AWorkMode];
   // The level goes down after the event, so that work the handler does is nested in the
   // period; and also when the handler raises, so that the period is closed either way.
-  struct TLowerLevel {
-    TWorkRecord& W;
-    ~TLowerLevel() { W.Level = WrappingAdd(W.Level, -1); }
-  } lower{w};
+  TScopeExit lower([&w] { w.Level = WrappingAdd(w.Level, -1); });
   if (w.Level == 1 && OnWorkEnd) OnWorkEnd(this, AWorkMode);
 }
 

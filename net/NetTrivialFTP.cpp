@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/Messages.h"
+#include "platform/Scope.h"
 
 namespace {
 
@@ -108,12 +109,9 @@ void TNetTrivialFTP::PutStream(TStream& Source, const std::string& RemoteFileNam
 void TNetTrivialFTP::EndTransfer() {
   // The socket is closed even when the end-of-work handler raises.
   // Looked up afterwards: the handler may have released the handle.
-  struct TCloser {
-    TNetTrivialFTP* Client;
-    ~TCloser() {
-      if (TNetSocketHandle* h = Client->CurrentSocketHandle()) h->Close();
-    }
-  } closer{this};
+  TScopeExit closer([this] {
+    if (TNetSocketHandle* h = CurrentSocketHandle()) h->Close();
+  });
   FinishWork(wmWrite);
 }
 

@@ -8,6 +8,15 @@
 
 namespace {
 TCustomForm* gModalForm = nullptr;  // the innermost modal form; others take no input meanwhile
+}  // namespace
+
+WPARAM MouseWParam(TShiftState shift, bool leftButton) {
+  WPARAM w = leftButton ? MK_LBUTTON : 0;
+  if (shift & ssShift) w |= MK_SHIFT;
+  if (shift & ssCtrl) w |= MK_CONTROL;
+  if (shift & ssAlt) w |= MK_ALT;
+  return w;
+}
 
 TShiftState ShiftFromWParam(WPARAM w) {
   TShiftState s = 0;
@@ -16,7 +25,6 @@ TShiftState ShiftFromWParam(WPARAM w) {
   if (w & MK_ALT) s |= ssAlt;
   return s;
 }
-}  // namespace
 
 // ---- life and size ----
 
@@ -228,7 +236,7 @@ LRESULT TCustomForm::WndProc(uint32_t msg, WPARAM w, LPARAM l) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       if (!blocked && Visible())
-        HandleKey(static_cast<uint16_t>(w), static_cast<TShiftState>(l), msg == WM_SYSKEYDOWN);
+        HandleKey(static_cast<uint16_t>(w), ShiftFromKeyLParam(l), msg == WM_SYSKEYDOWN);
       return 0;
     case WM_CHAR:
     case WM_SYSCHAR:

@@ -111,3 +111,11 @@ class TForm : public TCustomForm {
 
 // Shift state from a mouse or key message's wParam as the form posts them.
 constexpr WPARAM MK_SHIFT = 0x0004, MK_CONTROL = 0x0008, MK_ALT = 0x0020;
+constexpr WPARAM MK_LBUTTON = 0x0001;
+// A mouse message's wParam for a shift state, with or without the left button held; and the
+// shift state read back from one. Every poster and the form's reader share this encoding.
+WPARAM MouseWParam(TShiftState shift, bool leftButton = true);
+TShiftState ShiftFromWParam(WPARAM w);
+// Key and character messages carry the shift state itself in lParam.
+inline LPARAM KeyLParam(TShiftState shift) { return static_cast<LPARAM>(shift); }
+inline TShiftState ShiftFromKeyLParam(LPARAM l) { return static_cast<TShiftState>(l); }

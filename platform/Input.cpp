@@ -1,13 +1,5 @@
 #include "Input.h"
 
-WPARAM MouseWParam(TShiftState shift) {
-  WPARAM w = 1;  // left button
-  if (shift & ssShift) w |= MK_SHIFT;
-  if (shift & ssCtrl) w |= MK_CONTROL;
-  if (shift & ssAlt) w |= MK_ALT;
-  return w;
-}
-
 void PostMouseDown(TCustomForm& form, int32_t x, int32_t y, TShiftState shift) {
   PostMessage(form.Handle(), WM_LBUTTONDOWN, MouseWParam(shift), MakeLParam(x, y));
 }
@@ -29,12 +21,11 @@ void PostClick(TControl& control) {
 }
 
 void PostKey(TCustomForm& form, uint16_t vk, TShiftState shift) {
-  PostMessage(form.Handle(), (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, static_cast<LPARAM>(shift));
+  PostMessage(form.Handle(), (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, KeyLParam(shift));
 }
 
 void PostChar(TCustomForm& form, char c, TShiftState shift) {
-  PostMessage(form.Handle(), (shift & ssAlt) ? WM_SYSCHAR : WM_CHAR, static_cast<uint8_t>(c),
-              static_cast<LPARAM>(shift));
+  PostMessage(form.Handle(), (shift & ssAlt) ? WM_SYSCHAR : WM_CHAR, static_cast<uint8_t>(c), KeyLParam(shift));
 }
 
 void PostText(TCustomForm& form, const std::string& text) {

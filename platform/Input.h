@@ -16,4 +16,3 @@ void PostChar(TCustomForm& form, char c, TShiftState shift = 0);
 void PostText(TCustomForm& form, const std::string& text);
 // Alt with a letter, as accelerators are pressed.
 void PostAltChar(TCustomForm& form, char c);
-WPARAM MouseWParam(TShiftState shift);

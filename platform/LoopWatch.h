@@ -17,11 +17,11 @@ using TLoopHandle = std::unique_ptr<TLoopRegistration>;
 
 // Watches handle `fd` for the given events (level triggered) while the loop waits. The
 // callback gets the events that are ready; it may change the interest with SetWatchEvents.
-TLoopHandle WatchHandle(int fd, uint16_t events, std::function<void(uint16_t ready)> callback);
+[[nodiscard]] TLoopHandle WatchHandle(int fd, uint16_t events, std::function<void(uint16_t ready)> callback);
 void SetWatchEvents(TLoopRegistration* watch, uint16_t events);
 
 // Calls the callback once, on the loop's thread, after `ms` milliseconds.
-TLoopHandle AddTimer(uint32_t ms, std::function<void()> callback);
+[[nodiscard]] TLoopHandle AddTimer(uint32_t ms, std::function<void()> callback);
 
 // Called before each blocking wait, e.g. for the display to flush its output.
-TLoopHandle AddIdleHook(std::function<void()> callback);
+[[nodiscard]] TLoopHandle AddIdleHook(std::function<void()> callback);

@@ -5,19 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "Scope.h"
 #include "SysUtils.h"
-
-namespace {
-// Closes the file on every path out, including the raising ones.
-struct TFileCloser {
-  FILE* F;
-  ~TFileCloser() {
-    if (F) std::fclose(F);
-  }
-};
-}  // namespace
 
 void WritePngFile(const std::string& fileName, int32_t width, int32_t height, const uint32_t* xrgb) {
   if (width <= 0 || height <= 0) throw EInvalidGraphicOperation("Cannot save an empty image");
@@ -35,7 +27,10 @@ void WritePngFile(const std::string& fileName, int32_t width, int32_t height, co
 
   FILE* f = std::fopen(fileName.c_str(), "wb");
   if (!f) RaiseInOutError(errno);
-  TFileCloser closer{f};
+  // Closes the file on every path out, including the raising ones.
+  TScopeExit closer([&f] {
+    if (f) std::fclose(f);
+  });
 
   png_image image;
   std::memset(&image, 0, sizeof image);
@@ -47,8 +42,8 @@ void WritePngFile(const std::string& fileName, int32_t width, int32_t height, co
   const bool ioFailed = std::ferror(f) != 0;
   std::string message = image.message;
   png_image_free(&image);
-  closer.F = nullptr;
-  const bool closeFailed = std::fclose(f) != 0;
+  // Closed here, where a failed flush can be seen; the guard then finds nothing to close.
+  const bool closeFailed = std::fclose(std::exchange(f, nullptr)) != 0;
   if (ok && !ioFailed && !closeFailed) return;
 
   std::remove(fileName.c_str());

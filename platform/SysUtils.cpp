@@ -111,7 +111,18 @@ std::string LowerCase(const std::string& s) {
   return r;
 }
 
-bool SameText(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
+bool SameTextChar(char a, char b) {
+  if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+  if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+  return a == b;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (!SameTextChar(a[i], b[i])) return false;
+  return true;
+}
 
 std::string CutAtNul(const std::string& s) {
   size_t p = s.find('\0');

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 
 // Root of every failure the system reports. The message is a Windows-1252 byte string.
@@ -84,7 +85,9 @@ bool TryStrToInt(const std::string& s, int32_t& out);
 // ASCII-only case conversions and comparison, as the platform compares identifiers.
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
-bool SameText(const std::string& a, const std::string& b);
+bool SameText(std::string_view a, std::string_view b);
+// One character of SameText, for searches that compare as it does.
+bool SameTextChar(char a, char b);
 
 // The text up to the first NUL byte: what a control keeps of a text handed to it.
 std::string CutAtNul(const std::string& s);

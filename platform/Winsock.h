@@ -129,7 +129,7 @@ struct TWSAData {
 
 // Start-up with a requested version (low byte major, high byte minor); 0 on success or an
 // error number. Counted: each successful Startup pairs with a Cleanup.
-int Startup(uint16_t versionRequested, TWSAData& data);
+[[nodiscard]] int Startup(uint16_t versionRequested, TWSAData& data);
 int Cleanup();
 // True while at least one Startup is outstanding; calls made otherwise fail with 10093.
 bool IsStarted();
@@ -137,28 +137,28 @@ bool IsStarted();
 int GetLastError();
 void SetLastError(int error);
 
-TSocket Socket(int af, int type, int protocol);
+[[nodiscard]] TSocket Socket(int af, int type, int protocol);
 int CloseSocket(TSocket s);
 int Shutdown(TSocket s, int how);
-int Bind(TSocket s, const TSockAddrIn& addr);
-int Connect(TSocket s, const TSockAddrIn& addr);
-int Send(TSocket s, const void* buf, int len, int flags);
-int Recv(TSocket s, void* buf, int len, int flags);
-int SendTo(TSocket s, const void* buf, int len, int flags, const TSockAddrIn& to);
-int RecvFrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from);
+[[nodiscard]] int Bind(TSocket s, const TSockAddrIn& addr);
+[[nodiscard]] int Connect(TSocket s, const TSockAddrIn& addr);
+[[nodiscard]] int Send(TSocket s, const void* buf, int len, int flags);
+[[nodiscard]] int Recv(TSocket s, void* buf, int len, int flags);
+[[nodiscard]] int SendTo(TSocket s, const void* buf, int len, int flags, const TSockAddrIn& to);
+[[nodiscard]] int RecvFrom(TSocket s, void* buf, int len, int flags, TSockAddrIn* from);
 // select: sets may be null; timeout null = no limit. Returns the number of ready descriptors.
-int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* timeout);
-int SetSockOpt(TSocket s, int level, int optname, const void* optval, int optlen);
-int GetSockOpt(TSocket s, int level, int optname, void* optval, int* optlen);
-int GetSockName(TSocket s, TSockAddrIn& addr);
-int GetPeerName(TSocket s, TSockAddrIn& addr);
+[[nodiscard]] int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* timeout);
+[[nodiscard]] int SetSockOpt(TSocket s, int level, int optname, const void* optval, int optlen);
+[[nodiscard]] int GetSockOpt(TSocket s, int level, int optname, void* optval, int* optlen);
+[[nodiscard]] int GetSockName(TSocket s, TSockAddrIn& addr);
+[[nodiscard]] int GetPeerName(TSocket s, TSockAddrIn& addr);
 // FIONBIO: non-blocking mode on or off.
-int SetNonBlocking(TSocket s, bool on);
+[[nodiscard]] int SetNonBlocking(TSocket s, bool on);
 
 // Host names. GetHostByName returns 0 with the first IPv4 address (network order), or an error
 // number (WSAHOST_NOT_FOUND, WSANO_DATA, ...), which is also set as the last error.
-int GetHostByName(const std::string& name, uint32_t& addr);
-int GetHostName(std::string& name);
+[[nodiscard]] int GetHostByName(const std::string& name, uint32_t& addr);
+[[nodiscard]] int GetHostName(std::string& name);
 uint32_t InetAddr(const std::string& dotted);  // INADDR_NONE when not a dotted address
 std::string InetNtoa(uint32_t addrNetworkOrder);
 uint16_t Htons(uint16_t v);
@@ -187,7 +187,7 @@ constexpr uint32_t WSAGetSelectError(LPARAM l) { return (static_cast<uint32_t>(l
 // data is not watched and the layer offers no accept.
 // Messages already posted when the socket is closed or its notifications cancelled still
 // arrive; the receiver ignores what it no longer knows.
-int AsyncSelect(TSocket s, HWND hwnd, uint32_t msg, uint32_t events);
+[[nodiscard]] int AsyncSelect(TSocket s, HWND hwnd, uint32_t msg, uint32_t events);
 
 // The loopback guard described above.
 void SetLoopbackGuard(bool on);

@@ -656,12 +656,7 @@ void TX11Display::Dispatch(XEvent& e) {
 }
 
 void TX11Display::PostMouse(TX11Window* w, uint32_t msg, int x, int y, unsigned int state, bool button) {
-  WPARAM flags = button ? 1 : 0;  // the left button, as the forms read it
-  TShiftState s = X11::ShiftOf(state);
-  if (s & ssShift) flags |= MK_SHIFT;
-  if (s & ssCtrl) flags |= MK_CONTROL;
-  if (s & ssAlt) flags |= MK_ALT;
-  PostMessage(w->Handle(), msg, flags, MakeLParam(x, y));
+  PostMessage(w->Handle(), msg, MouseWParam(X11::ShiftOf(state), button), MakeLParam(x, y));
 }
 
 void TX11Display::HandleKey(TX11Window* w, XKeyEvent& e) {
@@ -670,8 +665,8 @@ void TX11Display::HandleKey(TX11Window* w, XKeyEvent& e) {
   XLookupString(&e, buf, sizeof buf, &typed, nullptr);
   KeySym base = XLookupKeysym(&e, 0);
   X11::TKeyInput k = X11::TranslateKey(typed, base, e.state);
-  if (k.KeyMessage) PostMessage(w->Handle(), k.KeyMessage, k.VirtualKey, static_cast<LPARAM>(k.Shift));
-  if (k.CharMessage) PostMessage(w->Handle(), k.CharMessage, k.Char, static_cast<LPARAM>(k.Shift));
+  if (k.KeyMessage) PostMessage(w->Handle(), k.KeyMessage, k.VirtualKey, KeyLParam(k.Shift));
+  if (k.CharMessage) PostMessage(w->Handle(), k.CharMessage, k.Char, KeyLParam(k.Shift));
 }
 
 void TX11Display::HandleClientMessage(TX11Window* w, const XClientMessageEvent& e) {

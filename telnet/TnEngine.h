@@ -84,3 +84,7 @@ enum TTnMethodId : int {
   tnmProcessEvents = 4,
   tnmSend = 5,
 };
+
+// The engine's own result codes, beside the socket errors it passes on.
+constexpr int KTnOutOfMemory = 200;  // a send buffer could not be had
+constexpr int KTnStopped = 301;      // a wait ended early: timed out or interrupted

@@ -130,7 +130,8 @@ void TTnInstance::Notification(uint32_t event, uint32_t error, LPARAM l) {
     case FD_CONNECT: {
       FConnected = true;
       const int on = 1;
-      SetSockOpt(FSocket, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
+      // Best effort: without it urgent bytes still arrive, only out of line.
+      (void)SetSockOpt(FSocket, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
       if (error == 0) {
         ConnectionCompleted();
         break;
@@ -217,7 +218,7 @@ int TTnInstance::ConnectAndWait() {
       const bool timedOut = FTimedOut;
       Close(0);
       FTimedOut = timedOut;
-      return 301;
+      return KTnStopped;
     }
   }
   SetReceiveEnabled(true);
@@ -407,7 +408,7 @@ int TTnInstance::SendAll(const uint8_t* p, size_t n) {
     const int r = SendOnce(p + done, n - done);
     if (r != WSAEWOULDBLOCK) return r;
     done += static_cast<size_t>(FLastSendCount);
-    if (!WaitStep(10)) return 301;
+    if (!WaitStep(10)) return KTnStopped;
   }
 }
 
@@ -439,7 +440,7 @@ void TTnInstance::ResetConnection() {
 
 void TTnInstance::CloseSilently() {
   if (FSocket != INVALID_SOCKET) {
-    AsyncSelect(FSocket, FWnd, 0, 0);
+    (void)AsyncSelect(FSocket, FWnd, 0, 0);  // the socket goes next, and its watch with it
     CloseSocket(FSocket);
   }
   ResetConnection();
@@ -450,7 +451,8 @@ int TTnInstance::Close(uint32_t code) {
     ResetConnection();
     return 0;
   }
-  AsyncSelect(FSocket, FWnd, 0, 0);
+  // Nothing to do on failure: the close below ends the watch whatever this returns.
+  (void)AsyncSelect(FSocket, FWnd, 0, 0);
   if (FInReceive) {
     // Asked from inside a data event: the receive loop finishes the close when it unwinds.
     FClosePending = true;

@@ -151,7 +151,8 @@ int TTnInstance::SetProperty(int id, intptr_t value, int length) {
     case tnpOutOfBandData: {
       if (FSocket != INVALID_SOCKET) {
         const int on = 1;
-        SetSockOpt(FSocket, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
+        // Best effort, as at connect: the send below reports what matters.
+        (void)SetSockOpt(FSocket, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
       }
       return SendOnce(bytes, count, MSG_OOB);
     }
@@ -177,7 +178,7 @@ int TTnInstance::Disconnect() {
   // Only a close deferred to a receive loop further up can leave the connection up here, and
   // that loop cannot finish while this call waits inside it: so the wait ends with it.
   while (FConnected && !FCloseRecorded && !FClosePending && FSocket != INVALID_SOCKET)
-    if (!WaitStep(10)) return 301;
+    if (!WaitStep(10)) return KTnStopped;
   return r;
 }
 
@@ -214,7 +215,7 @@ int TTnInstance::SetMaxLineLength(int value) {
   // A buffer without room would make every receive look like the end of the stream.
   if (value < 1) value = 1;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(value) + 1]);
-  if (!buffer) return 200;
+  if (!buffer) return KTnOutOfMemory;
   FIn = std::move(buffer);
   FInCapacity = static_cast<size_t>(value);
   FInCount = 0;
@@ -277,9 +278,9 @@ int TTnInstance::ConfigSetting(const std::string& text, std::string& result) {
 int TTnInstance::MapResult(int code) {
   FLastErrorCode = code;
   if (code == 0) return 0;
-  if (code == 301)
+  if (code == KTnStopped)
     FLastErrorText = FTimedOut ? "Timeout." : "Interrupted.";
-  else if (code == 200)
+  else if (code == KTnOutOfMemory)
     FLastErrorText = "Out of memory.";
   else if (FLastErrorText.empty())
     FLastErrorText = TnErrorText(code);

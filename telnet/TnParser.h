@@ -39,8 +39,10 @@ class TTnParser {
  public:
   static constexpr size_t SubBufferSize = 1023;
 
-  // State: 0 plain data, 1 after IAC, 2 after IAC and a verb or SB, 3 and above inside a
-  // sub-negotiation, where the state is also the number of bytes held in the buffer.
+  // Where the parser stands between bytes. From psSubNegotiation on, the state is also the
+  // number of bytes held in the buffer (IAC, SB, the option, then the parameters).
+  enum TState : size_t { psData = 0, psAfterIAC = 1, psAfterVerb = 2, psSubNegotiation = 3 };
+
   size_t State() const { return FState; }
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool v) { FTransparent = v; }
@@ -58,7 +60,7 @@ class TTnParser {
   template <class THooks>
   size_t SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks);
 
-  size_t FState = 0;
+  size_t FState = psData;
   bool FTransparent = false;
   uint8_t FSub[SubBufferSize + 1] = {};  // one spare byte for the hook's temporary NUL
 };
@@ -66,7 +68,7 @@ class TTnParser {
 template <class THooks>
 int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
   if (FTransparent) {
-    FState = 0;
+    FState = psData;
     return n ? hooks.Data(p, n) : 0;
   }
   // The state lives in a local while the block is parsed (a hook's byte stores could alias the
@@ -76,7 +78,7 @@ int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
   int r = 0;
   while (i < n) {
     switch (s) {
-      case 0: {
+      case psData: {
         if (p[i] == tcIAC) {
           // A doubled IAC inside the block is the common worst case: take it in one step.
           if (i + 1 < n && p[i + 1] == tcIAC) {
@@ -87,7 +89,7 @@ int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
             break;
           }
           FSub[0] = tcIAC;
-          s = 1;
+          s = psAfterIAC;
           ++i;
           break;
         }
@@ -97,27 +99,27 @@ int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
         if ((r = hooks.Data(p + start, i - start)) != 0) goto stop;
         break;
       }
-      case 1: {
+      case psAfterIAC: {
         const uint8_t b = p[i++];
         if (b < tcSB) {
-          s = 0;
+          s = psData;
           if ((r = hooks.Command(b)) != 0) goto stop;
         } else if (b == tcIAC) {
-          s = 0;
+          s = psData;
           if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
         } else {
           FSub[1] = b;
-          s = 2;
+          s = psAfterVerb;
         }
         break;
       }
-      case 2: {
+      case psAfterVerb: {
         const uint8_t b = p[i++];
         if (FSub[1] == tcSB) {
           FSub[2] = b;
-          s = 3;
+          s = psSubNegotiation;
         } else {
-          s = 0;
+          s = psData;
           if ((r = Verb(b, hooks)) != 0) goto stop;
         }
         break;
@@ -155,8 +157,8 @@ size_t TTnParser::SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THoo
   for (size_t k = fits; k < take; ++k) hooks.Error(TnSubOptionTooLong, TnSubOptionTooLongText);
   if (!hit) return n;
   const size_t len = s;
-  s = 0;
-  FState = 0;  // the hook may look; the block goes on either way
+  s = psData;
+  FState = psData;  // the hook may look; the block goes on either way
   hooks.SubOption(FSub, len);
   return end + 1;
 }

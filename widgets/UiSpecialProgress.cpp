@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/Scope.h"
+
 namespace {
 
 struct TChannels {
@@ -212,11 +214,7 @@ void TUiSpecialProgress::Paint(TCanvas& canvas) {
   const int32_t w = ClientWidth(), h = ClientHeight();
   if (FPicture.Width() != w || FPicture.Height() != h) {
     // Already painting: draw the picture only, no nested present.
-    struct TPaintingScope {
-      bool& Flag;
-      explicit TPaintingScope(bool& f) : Flag(f) { Flag = true; }
-      ~TPaintingScope() { Flag = false; }
-    } scope(FPainting);
+    TTemporaryChange painting(FPainting, true);
     FRedrawPending = true;
     RecomputeFill();
     Redraw();

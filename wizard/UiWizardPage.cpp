@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "UiWizard.h"
+#include "platform/Scope.h"
 
 // ---- custom page ----
 
@@ -75,11 +76,7 @@ TRect TUiWizardCustomPage::ContentRect() const {
 
 void TUiWizardCustomPage::Paint(TCanvas& canvas) {
   if (FPainting) return;
-  FPainting = true;
-  struct TClear {
-    bool& flag;
-    ~TClear() { flag = false; }
-  } clear{FPainting};
+  TTemporaryChange painting(FPainting, true);
   TRect R = ClientRect();
   canvas.Brush.Color = Color();
   canvas.Brush.Style = bsSolid;

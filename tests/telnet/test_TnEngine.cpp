@@ -114,9 +114,11 @@ TEST_F(TnEngineRequests, TimeoutAndLocalHost) {
   EXPECT_EQ(E.Get(tnpTimeout), 7);
   std::string host;
   Winsock::TWSAData d;
-  Winsock::Startup(0x0101, d);
-  Winsock::GetHostName(host);
+  // Checked: an unstarted library would make the Cleanup below unbalance the engine's own.
+  ASSERT_EQ(Winsock::Startup(0x0101, d), 0);
+  const int nameError = Winsock::GetHostName(host);
   Winsock::Cleanup();
+  ASSERT_EQ(nameError, 0);
   EXPECT_EQ(E.GetText(tnpLocalHost), host.substr(0, 100));
   E.SetText(tnpLocalHost, "127.0.0.1");
   EXPECT_EQ(E.GetText(tnpLocalHost), "127.0.0.1");
