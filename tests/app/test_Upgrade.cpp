@@ -15,6 +15,7 @@
 #include "app/Unit1.h"
 #include "platform/Input.h"
 #include "support/Files.h"
+#include "support/ProcessAddress.h"
 #include "support/Headless.h"
 
 namespace {
@@ -39,8 +40,7 @@ class UpgradeTest : public ::testing::Test {
     Recovery = RandomBytes(3000, 2);
     WriteFile("TEImage.bin", Recovery);
     // An address of this test's own, so parallel tests never meet.
-    unsigned pid = static_cast<unsigned>(getpid());
-    Address = "127.77." + std::to_string((pid >> 8) % 250 + 1) + "." + std::to_string(pid % 250 + 1);
+    Address = ProcessLoopbackAddress(77);
     App = std::make_unique<TScopedApplication>();
     Application->OnMessageBox = [this](const TMessageBoxRecord& r) {
       Boxes.push_back(r);

@@ -18,6 +18,7 @@
 #include "app/Unit1.h"
 #include "platform/Display.h"
 #include "support/Files.h"
+#include "support/ProcessAddress.h"
 #include "support/Headless.h"
 
 namespace {
@@ -54,8 +55,7 @@ class InputX11 : public ::testing::Test {
     Image.resize(16u << 20);
     for (size_t i = 0; i < Image.size(); ++i) Image[i] = static_cast<char>((i * 2654435761u) >> 24);
     WriteFile("TEImage.bin", Image);
-    unsigned pid = static_cast<unsigned>(getpid());
-    Address = "127.79." + std::to_string((pid >> 8) % 250 + 1) + "." + std::to_string(pid % 250 + 1);
+    Address = ProcessLoopbackAddress(79);
     App = std::make_unique<TScopedApplication>();
     Application->OnMessageBox = [this](const TMessageBoxRecord& r) {
       Boxes.push_back(r.Text);

@@ -33,6 +33,7 @@
 #include "SimModem.h"
 #include "platform/Graphics.h"
 #include "support/Files.h"
+#include "support/ProcessAddress.h"
 
 extern char** environ;
 
@@ -411,8 +412,7 @@ class ProgramX11Road : public ProgramX11 {
   void SetUp() override {
     ProgramX11::SetUp();
     if (IsSkipped()) return;
-    unsigned pid = static_cast<unsigned>(getpid());
-    Address = "127.78." + std::to_string((pid >> 8) % 250 + 1) + "." + std::to_string(pid % 250 + 1);
+    Address = ProcessLoopbackAddress(78);
     ModemDir = Dir + "/modem";
     mkdir(ModemDir.c_str(), 0777);
     Telnet.TftpEnabled = false;
