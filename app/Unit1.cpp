@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "graphics/UiGIF.h"
-#include "platform/Shell.h"
-#include "platform/Streams.h"
+#include "UiGIF.h"
+#include "Shell.h"
+#include "Streams.h"
 
 extern const unsigned char LogoGif[];
 extern const std::size_t LogoGifSize;

@@ -5,16 +5,16 @@
 // Threads: user-interface thread only. Ownership: the window owns every component it creates,
 // all of which live as long as it does.
 #pragma once
-#include "platform/Application.h"
-#include "platform/Edit.h"
-#include "platform/Image.h"
-#include "platform/Label.h"
-#include "platform/Memo.h"
-#include "platform/RadioGroup.h"
-#include "net/NetTrivialFTP.h"
-#include "telnet/TnTelnet.h"
-#include "widgets/UiSpecialProgress.h"
-#include "wizard/UiWizard.h"
+#include "Application.h"
+#include "Edit.h"
+#include "Image.h"
+#include "Label.h"
+#include "Memo.h"
+#include "RadioGroup.h"
+#include "NetTrivialFTP.h"
+#include "TnTelnet.h"
+#include "UiSpecialProgress.h"
+#include "UiWizard.h"
 
 class TForm1 : public TForm {
  public:

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "graphics/GiflibReference.h"
-#include "graphics/UiGIF.h"
+#include "GiflibReference.h"
+#include "UiGIF.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 
 #include <cstdlib>
 
-#include "platform/Application.h"
-#include "platform/Button.h"
-#include "platform/Display.h"
-#include "platform/Edit.h"
-#include "platform/Label.h"
-#include "platform/RadioGroup.h"
+#include "Application.h"
+#include "Button.h"
+#include "Display.h"
+#include "Edit.h"
+#include "Label.h"
+#include "RadioGroup.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // 50 microseconds.
 #include <benchmark/benchmark.h>
 
-#include "platform/Application.h"
-#include "platform/Display.h"
-#include "widgets/UiSpecialProgress.h"
+#include "Application.h"
+#include "Display.h"
+#include "UiSpecialProgress.h"
 
 namespace {
 

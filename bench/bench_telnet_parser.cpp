@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "telnet/TnParser.h"
+#include "TnParser.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "net/NetTrivialFTP.h"
-#include "platform/Winsock.h"
-#include "tools/RealTftpServer.h"
+#include "NetTrivialFTP.h"
+#include "Winsock.h"
+#include "RealTftpServer.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
-#include "platform/Display.h"
+#include "Unit1.h"
+#include "Display.h"
 
 extern char** environ;
 

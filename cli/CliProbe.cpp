@@ -1,7 +1,7 @@
 #include "CliProbe.h"
 
-#include "platform/Messages.h"
-#include "telnet/TnTelnet.h"
+#include "Messages.h"
+#include "TnTelnet.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "CliTerminal.h"
-#include "platform/Cp1252.h"
+#include "Cp1252.h"
 
 namespace {
 

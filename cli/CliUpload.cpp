@@ -3,8 +3,8 @@
 #include <typeinfo>
 
 #include "CliInterrupt.h"
-#include "platform/Cp1252.h"
-#include "platform/SysUtils.h"
+#include "Cp1252.h"
+#include "SysUtils.h"
 
 namespace {
 

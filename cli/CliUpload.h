@@ -11,7 +11,7 @@
 
 #include "CliExitCodes.h"
 #include "CliReport.h"
-#include "net/NetTrivialFTP.h"
+#include "NetTrivialFTP.h"
 
 constexpr int32_t KCliBlockSize = 1024;
 constexpr int32_t KCliReplyTimeoutMs = 4000;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/SysUtils.h"
+#include "SysUtils.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include "CliReport.h"
 #include "CliTerminal.h"
 #include "CliUpload.h"
-#include "net/NetTrivialFTP.h"
-#include "platform/Cp1252.h"
-#include "platform/Streams.h"
-#include "platform/Winsock.h"
+#include "NetTrivialFTP.h"
+#include "Cp1252.h"
+#include "Streams.h"
+#include "Winsock.h"
 
 namespace {
 

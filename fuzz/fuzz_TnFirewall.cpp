@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "telnet/TnFirewall.h"
+#include "TnFirewall.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/UiGIF.h"
+#include "UiGIF.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TUiGIFImage g;

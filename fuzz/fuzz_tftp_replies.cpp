@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "net/NetTrivialFTP.h"
-#include "net/ScriptedNetStack.h"
-#include "platform/Streams.h"
-#include "platform/Winsock.h"
+#include "NetTrivialFTP.h"
+#include "ScriptedNetStack.h"
+#include "Streams.h"
+#include "Winsock.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Streams.h"
-#include "platform/SysUtils.h"
+#include "Streams.h"
+#include "SysUtils.h"
 
 // ---- registration ----
 

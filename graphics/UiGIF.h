@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Graphics.h"
+#include "Graphics.h"
 
 // Registers "TUiGIFImage" as a graphic class, for the file extension "gif" and the clipboard
 // format "GIF Image". Safe to call more than once; every unit that includes this header calls

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "NetStack.h"
-#include "platform/Scope.h"
+#include "Scope.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Classes.h"
+#include "Classes.h"
 
 enum TWorkMode { wmRead, wmWrite };
 

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Classes.h"
-#include "platform/SysUtils.h"
-#include "platform/Winsock.h"
+#include "Classes.h"
+#include "SysUtils.h"
+#include "Winsock.h"
 
 class ENetException : public Exception {
  public:

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/Messages.h"
-#include "platform/Scope.h"
+#include "Messages.h"
+#include "Scope.h"
 
 namespace {
 

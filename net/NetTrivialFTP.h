@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "NetUDPClient.h"
-#include "platform/Streams.h"
+#include "Streams.h"
 
 class ENetTFTPException : public ENetException {
  public:

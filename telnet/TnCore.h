@@ -11,8 +11,8 @@
 #include <string>
 
 #include "TnEngine.h"
-#include "platform/Classes.h"
-#include "platform/SysUtils.h"
+#include "Classes.h"
+#include "SysUtils.h"
 
 class ETnError : public Exception {
  public:

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "TnWinsock.h"
-#include "platform/SysUtils.h"
-#include "platform/Winsock.h"
+#include "SysUtils.h"
+#include "Winsock.h"
 
 int TnResolveHost(const std::string& text, uint32_t& addr, bool noDataIsError) {
   addr = 0;

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "TnWinsock.h"
-#include "platform/SysUtils.h"
+#include "SysUtils.h"
 
 using namespace Winsock;
 

@@ -25,8 +25,8 @@
 #include "TnEngine.h"
 #include "TnFirewall.h"
 #include "TnParser.h"
-#include "platform/Messages.h"
-#include "platform/Winsock.h"
+#include "Messages.h"
+#include "Winsock.h"
 
 // The message id of socket notifications to the hidden window.
 constexpr uint32_t WM_TNSOCKET = WM_USER + 101;

@@ -5,7 +5,7 @@
 
 #include "TnInstance.h"
 #include "TnWinsock.h"
-#include "platform/SysUtils.h"
+#include "SysUtils.h"
 
 using namespace Winsock;
 

@@ -1,6 +1,6 @@
 #include "TnTelnet.h"
 
-#include "platform/Application.h"
+#include "Application.h"
 
 std::unique_ptr<ETnError> TTnTelnet::CreateException(int32_t code, const std::string& text) const {
   return std::make_unique<ETnTelnet>(code, text);

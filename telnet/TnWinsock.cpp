@@ -1,7 +1,7 @@
 #include "TnWinsock.h"
 
-#include "platform/SysUtils.h"
-#include "platform/Winsock.h"
+#include "SysUtils.h"
+#include "Winsock.h"
 
 TTnWinsockState& TnWinsock() {
   static TTnWinsockState state;

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Application.h"
-#include "platform/Button.h"
-#include "platform/Edit.h"
-#include "platform/Label.h"
-#include "platform/RadioGroup.h"
+#include "Application.h"
+#include "Button.h"
+#include "Edit.h"
+#include "Label.h"
+#include "RadioGroup.h"
 
 namespace {
 

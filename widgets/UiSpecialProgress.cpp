@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/Scope.h"
+#include "Scope.h"
 
 namespace {
 

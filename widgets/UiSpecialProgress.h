@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Controls.h"
+#include "Controls.h"
 
 enum TUiTextOption { toCaption, toFormat, toNoText, toPercent };
 enum TUiBorderStyle { bsNone, bsSingle };

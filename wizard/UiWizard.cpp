@@ -2,7 +2,7 @@
 // and keys.
 #include "UiWizard.h"
 
-#include "platform/Form.h"
+#include "Form.h"
 
 namespace {
 template <class T>

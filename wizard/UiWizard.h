@@ -15,7 +15,7 @@
 #include "UiWizardButtons.h"
 #include "UiWizardPage.h"
 #include "UiWizardTypes.h"
-#include "platform/Controls.h"
+#include "Controls.h"
 
 class TUiWizard : public TCustomControl {
  public:

@@ -3,9 +3,9 @@
 
 #include "UiWizard.h"
 #include "UiWizardPage.h"
-#include "platform/Application.h"
-#include "platform/Form.h"
-#include "platform/Messages.h"
+#include "Application.h"
+#include "Form.h"
+#include "Messages.h"
 
 // ---- base controls ----
 

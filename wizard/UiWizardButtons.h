@@ -8,7 +8,7 @@
 // components and the wrappers as members; a wrapper only refers to its control.
 #pragma once
 #include "UiWizardTypes.h"
-#include "platform/Button.h"
+#include "Button.h"
 
 class TUiWizard;
 class TUiWizardCustomPage;

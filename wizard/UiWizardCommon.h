@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/Graphics.h"
+#include "Graphics.h"
 
 enum TUiWizardBorderEdge : uint8_t { beLeft = 1, beTop = 2, beRight = 4, beBottom = 8 };
 using TUiWizardBorderEdges = uint8_t;

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "UiWizard.h"
-#include "platform/Scope.h"
+#include "Scope.h"
 
 // ---- custom page ----
 

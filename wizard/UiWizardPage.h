@@ -10,7 +10,7 @@
 
 #include "UiWizardPageObjects.h"
 #include "UiWizardTypes.h"
-#include "platform/Controls.h"
+#include "Controls.h"
 
 class TUiWizard;
 

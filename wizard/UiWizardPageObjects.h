@@ -13,7 +13,7 @@
 
 #include "UiWizardCommon.h"
 #include "UiWizardTypes.h"
-#include "platform/Controls.h"
+#include "Controls.h"
 
 class TUiWizardCustomPage;
 class TUiWizardPageHeader;

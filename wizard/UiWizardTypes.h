@@ -5,8 +5,8 @@
 #include <functional>
 #include <initializer_list>
 
-#include "platform/Classes.h"
-#include "platform/Graphics.h"
+#include "Classes.h"
+#include "Graphics.h"
 
 enum TUiWizardButtonKind : uint8_t { bkStart, bkLast, bkBack, bkNext, bkFinish, bkCancel, bkHelp };
 constexpr int UiWizardButtonKindCount = 7;

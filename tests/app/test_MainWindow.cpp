@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ShownMainWindow.h"
-#include "graphics/UiGIF.h"
-#include "platform/Input.h"
+#include "UiGIF.h"
+#include "Input.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ShownMainWindow.h"
-#include "platform/GlyphRasterizer.h"
+#include "GlyphRasterizer.h"
 
 namespace {
 

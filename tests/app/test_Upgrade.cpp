@@ -12,11 +12,11 @@
 #include <thread>
 
 #include "SimModem.h"
-#include "app/Unit1.h"
-#include "platform/Input.h"
-#include "support/Files.h"
-#include "support/ProcessAddress.h"
-#include "support/Headless.h"
+#include "Unit1.h"
+#include "Input.h"
+#include "Files.h"
+#include "ProcessAddress.h"
+#include "Headless.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "support/Files.h"
+#include "Files.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 
 #include "CliTestSupport.h"
 #include "SimModem.h"
-#include "tools/RealTftpServer.h"
+#include "RealTftpServer.h"
 
 namespace {
 

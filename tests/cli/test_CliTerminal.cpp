@@ -12,7 +12,7 @@
 
 #include "CliTestSupport.h"
 #include "SimModem.h"
-#include "tools/RealTftpServer.h"
+#include "RealTftpServer.h"
 
 namespace {
 

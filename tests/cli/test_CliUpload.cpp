@@ -10,7 +10,7 @@
 
 #include "CliTestSupport.h"
 #include "SimModem.h"
-#include "tools/RealTftpServer.h"
+#include "RealTftpServer.h"
 
 namespace {
 

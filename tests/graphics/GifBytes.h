@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/UiGIF.h"
-#include "platform/Streams.h"
+#include "UiGIF.h"
+#include "Streams.h"
 
 namespace gifbytes {
 

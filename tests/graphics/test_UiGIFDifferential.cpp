@@ -10,7 +10,7 @@
 #include <set>
 
 #include "GiflibReference.h"
-#include "graphics/UiGIF.h"
+#include "UiGIF.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // registers another stack class, a recorder of work events, host-side UDP peers on loopback,
 // temporary files.
 #pragma once
-#include "platform/HostSockets.h"  // first: see there
+#include "HostSockets.h"  // first: see there
 
 #include <gtest/gtest.h>
 
@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "net/NetComponent.h"
-#include "net/NetStack.h"
-#include "net/NetStackWindows.h"
-#include "support/Files.h"
-#include "tools/RealTftpServer.h"
+#include "NetComponent.h"
+#include "NetStack.h"
+#include "NetStackWindows.h"
+#include "Files.h"
+#include "RealTftpServer.h"
 
 namespace NetTest {
 

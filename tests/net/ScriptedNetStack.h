@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "net/NetStack.h"
-#include "net/NetStackWindows.h"
+#include "NetStack.h"
+#include "NetStackWindows.h"
 
 namespace NetTest {
 

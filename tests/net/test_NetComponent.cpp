@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "net/NetComponent.h"
+#include "NetComponent.h"
 
 namespace NetTest {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "net/NetWinSock2.h"
-#include "platform/Winsock.h"
+#include "NetWinSock2.h"
+#include "Winsock.h"
 
 namespace NetTest {
 namespace {

@@ -2,8 +2,8 @@
 // and receive against a host peer on loopback, and the send and receive failures.
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
 
-#include "net/NetUDPClient.h"
-#include "platform/Winsock.h"
+#include "NetUDPClient.h"
+#include "Winsock.h"
 
 namespace NetTest {
 namespace {

@@ -3,8 +3,8 @@
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
 
 #include "ScriptedNetStack.h"
-#include "net/NetTrivialFTP.h"
-#include "tools/SimTftpServer.h"
+#include "NetTrivialFTP.h"
+#include "SimTftpServer.h"
 
 namespace NetTest {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <thread>
 
-#include "net/NetTrivialFTP.h"
-#include "tools/RealTftpServer.h"
+#include "NetTrivialFTP.h"
+#include "RealTftpServer.h"
 
 namespace NetTest {
 namespace {

@@ -7,9 +7,9 @@
 #include <atomic>
 #include <thread>
 
-#include "net/NetTrivialFTP.h"
-#include "platform/Streams.h"
-#include "tools/SimTftpServer.h"
+#include "NetTrivialFTP.h"
+#include "Streams.h"
+#include "SimTftpServer.h"
 
 namespace NetTest {
 namespace {

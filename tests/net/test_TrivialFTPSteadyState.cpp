@@ -2,10 +2,10 @@
 // client's thread do not grow with the number of blocks.
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
 
-#include "net/NetTrivialFTP.h"
-#include "platform/Streams.h"
-#include "support/AllocationCount.h"
-#include "tools/SimTftpServer.h"
+#include "NetTrivialFTP.h"
+#include "Streams.h"
+#include "AllocationCount.h"
+#include "SimTftpServer.h"
 
 namespace NetTest {
 namespace {

@@ -10,11 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Display.h"
-#include "platform/MessageForm.h"
-#include "platform/Shell.h"
-#include "platform/Streams.h"
-#include "support/Headless.h"
+#include "Display.h"
+#include "MessageForm.h"
+#include "Shell.h"
+#include "Streams.h"
+#include "Headless.h"
 
 // Catches a title that keeps the directory or extension, or changes the first letter's case.
 TEST(Application, TitleFromProgramFileName) {

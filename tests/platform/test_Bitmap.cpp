@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "SurfaceProbe.h"
-#include "platform/Graphics.h"
-#include "platform/Streams.h"
+#include "Graphics.h"
+#include "Streams.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SurfaceProbe.h"
-#include "platform/Graphics.h"
+#include "Graphics.h"
 
 namespace {
 

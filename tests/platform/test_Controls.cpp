@@ -3,12 +3,12 @@
 // request, and the pixels they leave on the form.
 #include <gtest/gtest.h>
 
-#include "platform/Button.h"
-#include "platform/Edit.h"
-#include "platform/Input.h"
-#include "platform/Label.h"
-#include "platform/RadioGroup.h"
-#include "support/Headless.h"
+#include "Button.h"
+#include "Edit.h"
+#include "Input.h"
+#include "Label.h"
+#include "RadioGroup.h"
+#include "Headless.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // TFont: setters that notify only on a real change, and Assign.
 #include <gtest/gtest.h>
 
-#include "platform/Graphics.h"
+#include "Graphics.h"
 
 namespace {
 

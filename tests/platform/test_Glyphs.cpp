@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/Cp1252.h"
-#include "platform/GlyphRasterizer.h"
-#include "platform/Graphics.h"
+#include "Cp1252.h"
+#include "GlyphRasterizer.h"
+#include "Graphics.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // registered class, copying, and change notification.
 #include <gtest/gtest.h>
 
-#include "platform/Graphics.h"
-#include "platform/Streams.h"
+#include "Graphics.h"
+#include "Streams.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Idle costs nothing: a shown form left in the loop uses (almost) no CPU.
 #include <time.h>
 
-#include "platform/Button.h"
-#include "platform/Edit.h"
-#include "platform/Label.h"
-#include "support/Headless.h"
+#include "Button.h"
+#include "Edit.h"
+#include "Label.h"
+#include "Headless.h"
 
 namespace {
 double ProcessCpuMs() {

@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/LoopWatch.h"
-#include "platform/Messages.h"
-#include "platform/Types.h"
-#include "support/AllocationCount.h"
+#include "LoopWatch.h"
+#include "Messages.h"
+#include "Types.h"
+#include "AllocationCount.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/Form.h"
-#include "platform/Scope.h"
-#include "platform/SysUtils.h"
+#include "Form.h"
+#include "Scope.h"
+#include "SysUtils.h"
 
 // Catches a guard that skips its action when the scope is left by an exception.
 TEST(ScopeGuards, RunOnRaisingExit) {

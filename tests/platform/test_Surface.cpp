@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Graphics.h"
+#include "Graphics.h"
 
 namespace {
 

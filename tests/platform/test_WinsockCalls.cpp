@@ -1,6 +1,7 @@
 // The socket calls against real loopback peers: start-up, Windows error numbers, datagram
 // semantics, options and the names of a socket's ends.
 #include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockInternal.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -112,8 +113,8 @@ TEST(WinsockErrors, MapsHostErrnoToWindowsNumbers) {
       {EDESTADDRREQ, 10039}, {ENETDOWN, 10050},    {EHOSTDOWN, 10064},   {0, 0},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(ErrorFromErrno(c.Errno), c.Wsa) << "errno " << c.Errno << " (" << std::strerror(c.Errno) << ")";
-  EXPECT_EQ(ErrorFromErrno(EDOM), WSAEINVAL) << "unknown errno values map to WSAEINVAL";
+    EXPECT_EQ(Winsock::Detail::ErrorFromErrno(c.Errno), c.Wsa) << "errno " << c.Errno << " (" << std::strerror(c.Errno) << ")";
+  EXPECT_EQ(Winsock::Detail::ErrorFromErrno(EDOM), WSAEINVAL) << "unknown errno values map to WSAEINVAL";
 }
 
 using WinsockCalls = TStarted;

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/HostsFile.h"
+#include "HostsFile.h"
 
 namespace WinsockTest {
 namespace {

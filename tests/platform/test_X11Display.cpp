@@ -23,12 +23,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Display.h"
-#include "platform/Graphics.h"
-#include "platform/LoopWatch.h"
-#include "platform/Messages.h"
-#include "platform/SysUtils.h"
-#include "platform/X11Internal.h"
+#include "Display.h"
+#include "Graphics.h"
+#include "LoopWatch.h"
+#include "Messages.h"
+#include "SysUtils.h"
+#include "X11Internal.h"
 
 extern char** environ;
 

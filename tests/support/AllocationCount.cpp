@@ -1,4 +1,4 @@
-#include "support/AllocationCount.h"
+#include "AllocationCount.h"
 
 #include <cstdlib>
 #include <new>

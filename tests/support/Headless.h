@@ -6,11 +6,11 @@
 
 #include <functional>
 
-#include "platform/Application.h"
-#include "platform/Display.h"
-#include "platform/Form.h"
-#include "platform/LoopWatch.h"
-#include "platform/Messages.h"
+#include "Application.h"
+#include "Display.h"
+#include "Form.h"
+#include "LoopWatch.h"
+#include "Messages.h"
 
 inline void EnsureHeadlessApplication() {
   if (!HasDisplay()) SetDisplay(CreateHeadlessDisplay());

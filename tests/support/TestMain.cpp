@@ -2,7 +2,7 @@
 // that no test can send a packet outside 127.0.0.0/8, then runs the tests.
 #include <gtest/gtest.h>
 
-#include "platform/Winsock.h"
+#include "Winsock.h"
 
 int main(int argc, char** argv) {
   Winsock::SetLoopbackGuard(true);

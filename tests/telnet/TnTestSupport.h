@@ -3,7 +3,7 @@
 // scope end; an engine instance driven through its C entry points that records its events; and
 // pumping against a deadline, so that a test fails instead of hanging.
 #pragma once
-#include "platform/WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "telnet/TnEngine.h"
-#include "telnet/TnInstance.h"
+#include "TnEngine.h"
+#include "TnInstance.h"
 
 extern char** environ;
 

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "platform/Messages.h"
+#include "Messages.h"
 
 namespace TnTest {
 namespace {

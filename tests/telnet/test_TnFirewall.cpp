@@ -4,7 +4,7 @@
 // that real proxies cannot be made to send.
 #include "TnTestSupport.h"  // first: brings the host's socket headers in order
 
-#include "telnet/TnFirewall.h"
+#include "TnFirewall.h"
 
 namespace TnTest {
 namespace {

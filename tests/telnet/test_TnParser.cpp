@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "telnet/TnParser.h"
+#include "TnParser.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // (Connect, a 2000 ms pause, Disconnect) against busybox telnetd.
 #include "TnTestSupport.h"  // first: brings the host's socket headers in order
 
-#include "support/Headless.h"
-#include "telnet/TnTelnet.h"
+#include "Headless.h"
+#include "TnTelnet.h"
 
 namespace TnTest {
 namespace {

@@ -3,9 +3,9 @@
 // rings and text, loading suppression, and how many times it presents itself.
 #include <climits>
 
-#include "platform/SurfaceProbe.h"
-#include "support/Headless.h"
-#include "widgets/UiSpecialProgress.h"
+#include "SurfaceProbe.h"
+#include "Headless.h"
+#include "UiSpecialProgress.h"
 
 namespace {
 

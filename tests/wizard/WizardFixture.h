@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Input.h"
-#include "support/Headless.h"
-#include "wizard/UiWizard.h"
+#include "Input.h"
+#include "Headless.h"
+#include "UiWizard.h"
 
 using TLog = std::vector<std::string>;
 

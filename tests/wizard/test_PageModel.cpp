@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "WizardFixture.h"
-#include "platform/Edit.h"
+#include "Edit.h"
 
 // Catches a page change whose steps run in the wrong order or skip the focus and OnPage.
 TEST_F(WizardTest, PageChangeRunsItsStepsInOrder) {

@@ -31,9 +31,9 @@
 
 #include "RealTftpServer.h"
 #include "SimModem.h"
-#include "platform/Graphics.h"
-#include "support/Files.h"
-#include "support/ProcessAddress.h"
+#include "Graphics.h"
+#include "Files.h"
+#include "ProcessAddress.h"
 
 extern char** environ;
 

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/Unit1.h"
-#include "platform/Input.h"
-#include "support/Headless.h"
-#include "platform/Winsock.h"
-#include "telnet/TnTelnet.h"
+#include "Unit1.h"
+#include "Input.h"
+#include "Headless.h"
+#include "Winsock.h"
+#include "TnTelnet.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cli/CliTestSupport.h"
+#include "../CliTestSupport.h"
 #include "SimModem.h"
-#include "tools/RealTftpServer.h"
+#include "RealTftpServer.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "LoopWait.h"
 #include "LoopWatch.h"
 #include "Winsock.h"
 
@@ -36,7 +37,9 @@ enum class TConnectPhase : uint8_t { cpNone, cpConnecting };
 // ends the host's attempt when it passes.
 constexpr int64_t KConnectTimeoutMs = 21000;
 
-int64_t MonotonicMs();
+// Maps a POSIX errno value to its Windows Sockets number (unknown values map to WSAEINVAL...).
+int ErrorFromErrno(int posixErrno);
+
 bool HasPeer(int fd);
 // Makes the host drop a connection attempt under way, without a packet to the peer.
 void AbortConnect(int fd);

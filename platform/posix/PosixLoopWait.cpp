@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,39 +9,43 @@
 #include "LoopWait.h"
 #include "LoopWatch.h"
 
-TLoopWait::TLoopWait() {
+struct TLoopWait::THost {
+  int WakeRead = -1;
+  int WakeWrite = -1;
+  std::vector<pollfd> Poll;  // kept between waits so that waiting allocates nothing
+};
+
+TLoopWait::TLoopWait() : FHost(std::make_unique<THost>()) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-    FWakeRead = fds[0];
-    FWakeWrite = fds[1];
+    FHost->WakeRead = fds[0];
+    FHost->WakeWrite = fds[1];
   }
-  FPoll = new std::vector<pollfd>();
 }
 
 TLoopWait::~TLoopWait() {
-  if (FWakeRead >= 0) close(FWakeRead);
-  if (FWakeWrite >= 0) close(FWakeWrite);
-  delete FPoll;
+  if (FHost->WakeRead >= 0) close(FHost->WakeRead);
+  if (FHost->WakeWrite >= 0) close(FHost->WakeWrite);
 }
 
 void TLoopWait::Wake() {
-  if (FWakeWrite < 0) return;
+  if (FHost->WakeWrite < 0) return;
   char b = 1;
   // A full pipe already wakes the waiter; the result does not matter.
-  [[maybe_unused]] ssize_t n = write(FWakeWrite, &b, 1);
+  [[maybe_unused]] ssize_t n = write(FHost->WakeWrite, &b, 1);
 }
 
 void TLoopWait::Wait(std::vector<TWaitItem>& items, int timeoutMs) {
-  std::vector<pollfd>& p = *FPoll;
+  std::vector<pollfd>& p = FHost->Poll;
   p.clear();
-  p.push_back(pollfd{FWakeRead, POLLIN, 0});
+  p.push_back(pollfd{FHost->WakeRead, POLLIN, 0});
   for (TWaitItem& it : items) {
     short ev = 0;
     if (it.interest & weRead) ev |= POLLIN;
     if (it.interest & weWrite) ev |= POLLOUT;
     if (it.interest & wePeerClosed) ev |= POLLRDHUP;
     // No interest: leave the descriptor out, so that a hang-up nobody asked about cannot spin.
-    p.push_back(pollfd{it.interest ? it.fd : -1, ev, 0});
+    p.push_back(pollfd{it.interest ? static_cast<int>(it.handle) : -1, ev, 0});
     it.ready = 0;
   }
   int r;
@@ -50,7 +55,7 @@ void TLoopWait::Wait(std::vector<TWaitItem>& items, int timeoutMs) {
   if (r <= 0) return;
   if (p[0].revents & POLLIN) {
     char buf[64];
-    while (read(FWakeRead, buf, sizeof buf) > 0) {
+    while (read(FHost->WakeRead, buf, sizeof buf) > 0) {
     }
   }
   for (size_t i = 0; i < items.size(); ++i) {

@@ -9,7 +9,6 @@
 // opening; for the tests.
 #include <fcntl.h>
 #include <poll.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +24,7 @@
 #include "Display.h"
 #include "Form.h"
 #include "Graphics.h"
+#include "LoopWait.h"
 #include "LoopWatch.h"
 #include "SysUtils.h"
 #include "X11Internal.h"
@@ -32,12 +32,6 @@
 namespace {
 
 class TX11Window;
-
-uint64_t NowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-}
 
 // ---- errors and connection loss ----
 
@@ -203,7 +197,7 @@ TX11Display* FindConnection(XDisplay* dpy) {
 
 bool X11::WaitForEvent(XDisplay* dpy, const std::function<bool(const XEvent&)>& match, int timeoutMs, XEvent& out) {
   TX11Display* self = FindConnection(dpy);
-  const uint64_t deadline = NowMs() + static_cast<uint64_t>(std::max(timeoutMs, 0));
+  const uint64_t deadline = static_cast<uint64_t>(MonotonicMs()) + static_cast<uint64_t>(std::max(timeoutMs, 0));
   std::vector<pollfd> fds;
   for (;;) {
     while (!(self && self->Lost()) && XPending(dpy) > 0) {
@@ -218,7 +212,7 @@ bool X11::WaitForEvent(XDisplay* dpy, const std::function<bool(const XEvent&)>& 
       d->ProcessQueued();
       if (!d->Lost()) fds.push_back(pollfd{ConnectionNumber(d->Dpy()), POLLIN, 0});
     }
-    uint64_t now = NowMs();
+    uint64_t now = static_cast<uint64_t>(MonotonicMs());
     if (now >= deadline) return false;
     int r = poll(fds.data(), fds.size(), static_cast<int>(deadline - now));
     if (r < 0 && errno != EINTR) return false;

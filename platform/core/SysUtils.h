@@ -32,8 +32,8 @@ class EInOutError : public Exception {
   EInOutError(int errorCode, std::string message) : Exception(std::move(message)), ErrorCode(errorCode) {}
   int ErrorCode;
 };
-// Raises EInOutError for a POSIX errno value with the platform's text for it.
-[[noreturn]] void RaiseInOutError(int posixErrno);
+// Raises EInOutError with the platform's I/O error number and its text.
+[[noreturn]] void RaiseInOutError(int inOutCode);
 
 class EConvertError : public Exception {
  public:

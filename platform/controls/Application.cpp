@@ -1,13 +1,11 @@
 // Sections: title; the loop; error reports; message boxes; help.
 #include "Application.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 
 #include "Display.h"
 #include "Form.h"
+#include "HostFile.h"
 #include "MessageForm.h"
 
 TApplication* Application = nullptr;
@@ -15,9 +13,8 @@ TApplication* Application = nullptr;
 void InitializeApplication() {
   if (Application) return;
   Application = new TApplication();
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  Application->SetTitle(TApplication::TitleFromFileName(n > 0 ? std::string(path, static_cast<size_t>(n)) : "Project1"));
+  const std::string path = ProgramFileName();
+  Application->SetTitle(TApplication::TitleFromFileName(path.empty() ? "Project1" : path));
 }
 
 TApplication::TApplication() : TComponent(nullptr) {}

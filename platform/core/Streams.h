@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "Classes.h"
-
-enum TSeekOrigin { soBeginning, soCurrent, soEnd };
+#include "HostFile.h"
 
 class TStream : public TObject {
  public:
@@ -40,7 +39,7 @@ class TFileStream : public TStream {
 
  private:
   std::string FFileName;
-  int FHandle = -1;
+  THostFile FFile;
 };
 
 class TMemoryStream : public TStream {
@@ -70,5 +69,5 @@ class TBinaryFile {
 
  private:
   std::string FFileName;
-  int FHandle = -1;
+  THostFile FFile;
 };

@@ -2,7 +2,7 @@
 // with the host's calls, and a hidden window that collects AsyncSelect notifications while the
 // loop is pumped against a deadline.
 #pragma once
-#include "platform/HostSockets.h"  // first: see there
+#include "HostSockets.h"  // first: see there
 
 #include <gtest/gtest.h>
 #include <time.h>
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Messages.h"
-#include "platform/Winsock.h"
+#include "Messages.h"
+#include "Winsock.h"
 
 namespace WinsockTest {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Graphics.h"
+#include "Graphics.h"
 
 namespace probe {
 

@@ -6,7 +6,6 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <time.h>
 
 #include <atomic>
 #include <cerrno>
@@ -73,12 +72,6 @@ bool IsSocketDescriptor(int fd) {
   return fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
-int64_t MonotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 bool HasPeer(int fd) {
   sockaddr_in sa{};
   socklen_t len = sizeof sa;
@@ -105,8 +98,6 @@ void AbortConnect(int fd) {
   socklen_t len = sizeof e;
   (void)::getsockopt(fd, HostNet::SolSocket, HostNet::SoError, &e, &len);
 }
-
-}  // namespace Detail
 
 // ---- error numbers ----
 
@@ -161,6 +152,8 @@ int ErrorFromErrno(int e) {
     default: return WSAEINVAL;
   }
 }
+
+}  // namespace Detail
 
 int GetLastError() { return GLastError; }
 void SetLastError(int error) { GLastError = error; }

@@ -2,13 +2,11 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <vector>
 
-#include "Scope.h"
+#include "HostFile.h"
 #include "SysUtils.h"
 
 void WritePngFile(const std::string& fileName, int32_t width, int32_t height, const uint32_t* xrgb) {
@@ -25,28 +23,30 @@ void WritePngFile(const std::string& fileName, int32_t width, int32_t height, co
     *out++ = static_cast<uint8_t>(p);
   }
 
-  FILE* f = std::fopen(fileName.c_str(), "wb");
-  if (!f) RaiseInOutError(errno);
-  // Closes the file on every path out, including the raising ones.
-  TScopeExit closer([&f] {
-    if (f) std::fclose(f);
-  });
-
+  // Encoded in memory first, so that the file is written through the host's binary files.
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
   image.width = static_cast<png_uint_32>(width);
   image.height = static_cast<png_uint_32>(height);
   image.format = PNG_FORMAT_RGB;
-  const int ok = png_image_write_to_stdio(&image, f, 0, rgb.data(), 0, nullptr);
-  const bool ioFailed = std::ferror(f) != 0;
-  std::string message = image.message;
+  png_alloc_size_t size = 0;
+  std::vector<uint8_t> encoded;
+  bool ok = png_image_write_get_memory_size(image, size, 0, rgb.data(), 0, nullptr) != 0;
+  if (ok) {
+    encoded.resize(size);
+    ok = png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), 0, nullptr) != 0;
+  }
+  const std::string message = image.message;
   png_image_free(&image);
-  // Closed here, where a failed flush can be seen; the guard then finds nothing to close.
-  const bool closeFailed = std::fclose(std::exchange(f, nullptr)) != 0;
-  if (ok && !ioFailed && !closeFailed) return;
+  if (!ok) throw EInvalidGraphicOperation(message.empty() ? std::string("PNG write error") : message);
 
+  THostFile file;
+  if (!file.Open(fileName, THostFile::haCreate)) file.Error().Raise();
+  const bool written = file.Write(encoded.data(), static_cast<int32_t>(size)) == static_cast<int32_t>(size);
+  // Closed here, where a failed flush can be seen.
+  const bool closed = file.Close();
+  if (written && closed) return;
   std::remove(fileName.c_str());
-  if (ioFailed || closeFailed) throw EInOutError(101, "Disk write error");
-  throw EInvalidGraphicOperation(message.empty() ? std::string("PNG write error") : message);
+  RaiseInOutError(101);
 }

@@ -94,9 +94,6 @@ enum : int {
   WSANO_RECOVERY = 11003, WSANO_DATA = 11004
 };
 
-// Maps a POSIX errno value to its Windows Sockets number (unknown values map to WSAEINVAL...).
-int ErrorFromErrno(int posixErrno);
-
 // An IPv4 socket address: address in network byte order, port in host byte order.
 struct TSockAddrIn {
   uint32_t Addr = 0;

@@ -1,13 +1,16 @@
-// Internal: the blocking wait under the message queue. One implementation per platform
-// (PosixLoopWait.cpp: poll(2) with a wake pipe in slot 0). User-interface thread only, except
-// Wake, which any thread may call.
+// Internal: the blocking wait under the message queue, and the clock it is measured by. One
+// implementation per host (the POSIX one polls with a wake pipe in slot 0). User-interface
+// thread only, except Wake and MonotonicMs, which any thread may call.
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include "LoopWatch.h"
+
 struct TWaitItem {
-  int fd;
+  THostHandle handle;
   uint16_t interest;  // TWatchEvents
   uint16_t ready;     // filled in by Wait
 };
@@ -24,7 +27,9 @@ class TLoopWait {
   void Wake();
 
  private:
-  int FWakeRead = -1;
-  int FWakeWrite = -1;
-  std::vector<struct pollfd>* FPoll = nullptr;
+  struct THost;  // the host's wake channel and wait set
+  std::unique_ptr<THost> FHost;
 };
+
+// Milliseconds since an arbitrary start, never going back.
+int64_t MonotonicMs();

@@ -2,7 +2,6 @@
 
 #include <cxxabi.h>
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,18 +19,15 @@ std::string DemangledTypeName(const std::type_info& t) {
   return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangled);
 }
 
-void RaiseInOutError(int posixErrno) {
-  // The platform's numbers and texts for file errors.
-  switch (posixErrno) {
-    case ENOENT: throw EInOutError(2, "File not found");
-    case ENOTDIR: throw EInOutError(3, "Path not found");
-    case EMFILE:
-    case ENFILE: throw EInOutError(4, "Too many open files");
-    case EACCES:
-    case EPERM:
-    case EISDIR: throw EInOutError(5, "File access denied");
-    case EBADF: throw EInOutError(6, "Invalid file handle");
-    case ENOSPC: throw EInOutError(101, "Disk write error");
+void RaiseInOutError(int inOutCode) {
+  switch (inOutCode) {
+    case 2: throw EInOutError(2, "File not found");
+    case 3: throw EInOutError(3, "Path not found");
+    case 4: throw EInOutError(4, "Too many open files");
+    case 5: throw EInOutError(5, "File access denied");
+    case 6: throw EInOutError(6, "Invalid file handle");
+    case 101: throw EInOutError(101, "Disk write error");
+    case 103: throw EInOutError(103, "File not open");
     default: throw EInOutError(100, "Disk read error");
   }
 }

@@ -7,6 +7,9 @@
 #include <functional>
 #include <memory>
 
+// A handle of the host that the loop can wait on (a descriptor on POSIX hosts).
+using THostHandle = intptr_t;
+
 enum TWatchEvents : uint16_t { weRead = 1, weWrite = 2, wePeerClosed = 4, weError = 8 };
 
 class TLoopRegistration {
@@ -15,9 +18,9 @@ class TLoopRegistration {
 };
 using TLoopHandle = std::unique_ptr<TLoopRegistration>;
 
-// Watches handle `fd` for the given events (level triggered) while the loop waits. The
+// Watches `handle` for the given events (level triggered) while the loop waits. The
 // callback gets the events that are ready; it may change the interest with SetWatchEvents.
-[[nodiscard]] TLoopHandle WatchHandle(int fd, uint16_t events, std::function<void(uint16_t ready)> callback);
+[[nodiscard]] TLoopHandle WatchHandle(THostHandle handle, uint16_t events, std::function<void(uint16_t ready)> callback);
 void SetWatchEvents(TLoopRegistration* watch, uint16_t events);
 
 // Calls the callback once, on the loop's thread, after `ms` milliseconds.

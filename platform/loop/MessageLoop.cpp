@@ -1,9 +1,7 @@
 // The thread's message queue, window registry, timers and watches.
 //
 // Sections: state; window handles; posting and taking messages; waiting; input hold; watches
-// and timers; tick and sleep.
-#include <time.h>
-
+// and timers; tick.
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -27,10 +25,9 @@ struct TWindowRec {
 };
 
 struct TWatchRec : TLoopRegistration {
-  int Fd = -1;
+  THostHandle Handle = -1;
   uint16_t Events = 0;
   std::shared_ptr<const std::function<void(uint16_t)>> Callback;
-  bool Alive = true;
   ~TWatchRec() override;
 };
 
@@ -38,8 +35,6 @@ struct TTimerRec : TLoopRegistration {
   uint64_t Due = 0;
   uint64_t Seq = 0;
   std::function<void()> Callback;
-  bool Alive = true;
-  ~TTimerRec() override { Alive = false; }
 };
 
 struct TIdleRec : TLoopRegistration {
@@ -126,14 +121,7 @@ TLoopState& Loop() {
   return *state;
 }
 
-uint64_t NowMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-}
-
 TWatchRec::~TWatchRec() {
-  Alive = false;
   auto& w = Loop().Watches;
   w.erase(std::remove(w.begin(), w.end(), this), w.end());
 }
@@ -260,18 +248,17 @@ bool MessageWaiting() {
 // Fires due timers; returns the ms until the next one, or -1 when none is set.
 int RunTimers() {
   TLoopState& L = Loop();
-  uint64_t now = NowMs();
+  uint64_t now = MonotonicMs();
   while (!L.Timers.empty()) {
     TTimerEntry top = L.Timers.top();
     bool alive = std::find(L.LiveTimers.begin(), L.LiveTimers.end(), top.Rec) != L.LiveTimers.end() &&
-                 top.Rec->Alive && top.Rec->Seq == top.Seq;
+                 top.Rec->Seq == top.Seq;
     if (!alive) {
       L.Timers.pop();
       continue;
     }
     if (top.Due > now) return static_cast<int>(std::min<uint64_t>(top.Due - now, 1u << 30));
     L.Timers.pop();
-    top.Rec->Alive = false;
     std::function<void()> cb = top.Rec->Callback;
     cb();
   }
@@ -305,7 +292,7 @@ void RunIdleHooks(TLoopState& L, TWaitFrame& f) {
 void PollWatches(TLoopState& L, TWaitFrame& f, int wait) {
   f.Watches.assign(L.Watches.begin(), L.Watches.end());
   f.Items.clear();
-  for (TWatchRec* w : f.Watches) f.Items.push_back(TWaitItem{w->Fd, w->Events, 0});
+  for (TWatchRec* w : f.Watches) f.Items.push_back(TWaitItem{w->Handle, w->Events, 0});
   L.Waiter.Wait(f.Items, wait);
   // Callbacks may add or remove watches: only those still registered are called.
   for (size_t i = 0; i < f.Watches.size(); ++i) {
@@ -323,14 +310,14 @@ bool WaitMessage(int timeoutMs) {
   TLoopState& L = Loop();
   TWaitFrameUse use(L);
   TWaitFrame& f = *use.Frame;
-  const uint64_t start = NowMs();
+  const uint64_t start = MonotonicMs();
   bool polled = false;
   for (;;) {
     int timerWait = RunTimers();
     if (MessageWaiting()) return true;
     int remaining = -1;
     if (timeoutMs >= 0) {
-      uint64_t elapsed = NowMs() - start;
+      uint64_t elapsed = MonotonicMs() - start;
       // Even with no time left, handles that are ready are serviced once: a pump that never
       // blocks (WaitMessage(0)) must still see sockets and the display.
       const bool due = elapsed >= static_cast<uint64_t>(timeoutMs);
@@ -400,9 +387,9 @@ TInputRelease::~TInputRelease() { AddInputHolds(FHeld); }
 
 // ---- watches and timers ----
 
-TLoopHandle WatchHandle(int fd, uint16_t events, std::function<void(uint16_t ready)> callback) {
+TLoopHandle WatchHandle(THostHandle handle, uint16_t events, std::function<void(uint16_t ready)> callback) {
   auto rec = std::make_unique<TWatchRec>();
-  rec->Fd = fd;
+  rec->Handle = handle;
   rec->Events = events;
   rec->Callback = std::make_shared<const std::function<void(uint16_t)>>(std::move(callback));
   Loop().Watches.push_back(rec.get());
@@ -425,7 +412,7 @@ struct TTimerHandle : TTimerRec {
 TLoopHandle AddTimer(uint32_t ms, std::function<void()> callback) {
   TLoopState& L = Loop();
   auto rec = std::make_unique<TTimerHandle>();
-  rec->Due = NowMs() + ms;
+  rec->Due = MonotonicMs() + ms;
   rec->Seq = ++L.TimerSeq;
   rec->Callback = std::move(callback);
   L.LiveTimers.push_back(rec.get());
@@ -441,13 +428,6 @@ TLoopHandle AddIdleHook(std::function<void()> callback) {
   return rec;
 }
 
-// ---- tick and sleep ----
+// ---- tick ----
 
-uint32_t GetTickCount() { return static_cast<uint32_t>(NowMs()); }
-
-void Sleep(uint32_t ms) {
-  timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&req, &req) != 0) {
-    // Interrupted by a signal: sleep the rest.
-  }
-}
+uint32_t GetTickCount() { return static_cast<uint32_t>(MonotonicMs()); }
