@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree. Usage: scripts/build.sh [normal|asan] (default normal).
+# With WIZARD_WERROR=ON in the environment (as CI runs it), warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 kind="${1:-normal}"
@@ -13,4 +14,5 @@ command -v ninja >/dev/null && generator=(-G Ninja)
 if [ ! -f "$dir/CMakeCache.txt" ]; then
   cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
 fi
+cmake "$dir" -DWIZARD_WERROR="${WIZARD_WERROR:-OFF}" >/dev/null
 cmake --build "$dir" -j2

@@ -16,6 +16,7 @@ if [ ! -f build-fuzz/CMakeCache.txt ]; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DWIZARD_FUZZ=ON -DWIZARD_TESTS=OFF -DWIZARD_BENCH=OFF >/dev/null
 fi
+cmake build-fuzz -DWIZARD_WERROR="${WIZARD_WERROR:-OFF}" >/dev/null
 ninja -C build-fuzz -j2 "${targets[@]}"
 for t in "${targets[@]}"; do
   work="build-fuzz/corpus/$t"

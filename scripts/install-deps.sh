@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ninja-build
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev libfontconfig-dev libpng-dev
   fonts-liberation2 fonts-dejavu-core fonts-wine

@@ -8,6 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
+./scripts/check-layers.sh
+export WIZARD_WERROR=ON
 ./scripts/build.sh normal
 ./scripts/build.sh asan
 
