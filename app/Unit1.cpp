@@ -49,7 +49,7 @@ std::unique_ptr<TBitmap> ProgramIcon() {
 
 // ---- construction ----
 
-TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SetName("Form1");
   BeginLoading();
   SetCaption("Pelko Norvane Firmware Upgrade Software");
@@ -401,8 +401,8 @@ void TForm1::UiWizardInteriorPage1ExitPage(TObject*, TUiWizardCustomPage*) {
   }
 }
 
-void TForm1::tnTelnet1DataIn(TObject*, std::string Text) {
-  Memo1->SetText(Text);
+void TForm1::tnTelnet1DataIn(TObject*, std::string text) {
+  Memo1->SetText(text);
   // Judged as the text box holds it: up to its first NUL.
   const std::string& t = Memo1->Text();
   if (t.find(kTargetVersion) != std::string::npos)
@@ -497,10 +497,10 @@ void TForm1::UiWizardInteriorPage2Page(TObject*) {
     UiWizard1->SelectLastPage();
 }
 
-void TForm1::NetTFTPWork(TObject*, TWorkMode, int32_t AWorkCount) { ProgressBar->SetPosition(AWorkCount); }
+void TForm1::NetTFTPWork(TObject*, TWorkMode, int32_t workCount) { ProgressBar->SetPosition(workCount); }
 
-void TForm1::NetTFTPStatus(TObject*, TNetStatus, const std::string& AStatusText) {
-  Application->MessageBox(AStatusText, Application->Title());
+void TForm1::NetTFTPStatus(TObject*, TNetStatus, const std::string& statusText) {
+  Application->MessageBox(statusText, Application->Title());
 }
 
 void TForm1::UiWizardInteriorPage5NextButtonClick(TObject*, bool&) { UiWizard1->Pages().Items(4)->Show(); }

@@ -23,5 +23,5 @@ struct TCliProbeResult {
 
 constexpr uint32_t KCliProbeHoldMs = 2000;
 
-// AAddress must be resolved already (a dotted IPv4 address).
-TCliProbeResult ProbeModem(const std::string& AAddress);
+// address must be resolved already (a dotted IPv4 address).
+TCliProbeResult ProbeModem(const std::string& address);

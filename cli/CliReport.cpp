@@ -287,18 +287,18 @@ class TJsonReport final : public TCliReport {
 
 }  // namespace
 
-std::string CliBytesText(int64_t ABytes) {
+std::string CliBytesText(int64_t bytes) {
   char buf[32];
-  if (ABytes < 1024)
-    std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(ABytes));
-  else if (ABytes < 1024 * 1024)
-    std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(ABytes) / 1024);
+  if (bytes < 1024)
+    std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(bytes));
+  else if (bytes < 1024 * 1024)
+    std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(bytes) / 1024);
   else
-    std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(ABytes) / (1024 * 1024));
+    std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1024 * 1024));
   return buf;
 }
 
-std::unique_ptr<TCliReport> MakeCliReport(TCliOutputMode AMode, bool AStdErrIsTerminal, int ATerminalColumns) {
-  if (AMode == omJson) return std::make_unique<TJsonReport>();
-  return std::make_unique<TTextReport>(AMode == omQuiet, AStdErrIsTerminal, ATerminalColumns);
+std::unique_ptr<TCliReport> MakeCliReport(TCliOutputMode mode, bool stdErrIsTerminal, int terminalColumns) {
+  if (mode == omJson) return std::make_unique<TJsonReport>();
+  return std::make_unique<TTextReport>(mode == omQuiet, stdErrIsTerminal, terminalColumns);
 }

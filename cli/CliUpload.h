@@ -21,6 +21,6 @@ struct TCliUploadOutcome {
   std::string Message;  // UTF-8, for the user
 };
 
-// APlan.Address must be resolved already; APlan.Size is the file's size as the caller found it.
-TCliUploadOutcome UploadFirmware(TNetTrivialFTP& AClient, const TCliUploadPlan& APlan, int32_t AReplyTimeoutMs,
-                                 TCliReport& AReport);
+// plan.Address must be resolved already; plan.Size is the file's size as the caller found it.
+TCliUploadOutcome UploadFirmware(TNetTrivialFTP& client, const TCliUploadPlan& plan, int32_t replyTimeoutMs,
+                                 TCliReport& report);

@@ -35,9 +35,9 @@ const char* CliVerdictName(TCliVerdict v) {
   return "cannot-detect";
 }
 
-void TCliGreetingJudge::Judge(const std::string& AChunk) {
+void TCliGreetingJudge::Judge(const std::string& chunk) {
   // The wizard reads the chunk back from a text control, which ends it at its first NUL.
-  const std::string_view text(AChunk.data(), std::min(AChunk.find('\0'), AChunk.size()));
+  const std::string_view text(chunk.data(), std::min(chunk.find('\0'), chunk.size()));
   FHeard = true;
   if (text.find(TargetVersion) != std::string_view::npos)
     FVerdict = cvUpToDate;

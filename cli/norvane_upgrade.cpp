@@ -50,19 +50,19 @@ std::string HelpFooter() {
   return s;
 }
 
-// The dotted address for a host text, or empty with the reason in AWhy.
-std::string ResolveModemAddress(const std::string& AText, std::string& AWhy) {
-  if (AText.empty()) {
-    AWhy = "the address is empty";
+// The dotted address for a host text, or empty with the reason in why.
+std::string ResolveModemAddress(const std::string& text, std::string& why) {
+  if (text.empty()) {
+    why = "the address is empty";
     return {};
   }
   try {
-    const std::string address = GStack().ResolveAddress(AText);
+    const std::string address = GStack().ResolveAddress(text);
     // The stack passes through anything shaped like an address; the modem needs all four parts.
     if (TNetStack::IsDottedQuad(address) && std::count(address.begin(), address.end(), '.') == 3) return address;
-    AWhy = "\"" + AText + "\" is not an IPv4 address";
+    why = "\"" + text + "\" is not an IPv4 address";
   } catch (const ENetSocketError& e) {
-    AWhy = "\"" + AText + "\" names no known host (" + std::to_string(e.ErrorCode) + ")";
+    why = "\"" + text + "\" names no known host (" + std::to_string(e.ErrorCode) + ")";
   }
   return {};
 }
@@ -91,18 +91,18 @@ TCliExit Probe(const TOptions& o, TCliReport& report) {
   return code;
 }
 
-// The file's size, or -1 with the reason in AWhy.
-int64_t FirmwareSize(const std::string& AFile, std::string& AWhy) {
+// The file's size, or -1 with the reason in why.
+int64_t FirmwareSize(const std::string& file, std::string& why) {
   std::error_code ec;
-  if (std::filesystem::is_directory(AFile, ec)) {
-    AWhy = "\"" + AFile + "\" is a directory, not a firmware file";
+  if (std::filesystem::is_directory(file, ec)) {
+    why = "\"" + file + "\" is a directory, not a firmware file";
     return -1;
   }
   try {
-    TFileStream f(AFile, fmOpenRead | fmShareDenyWrite);
+    TFileStream f(file, fmOpenRead | fmShareDenyWrite);
     return f.Size();
   } catch (const Exception& e) {
-    AWhy = Cp1252ToUtf8(e.Message());
+    why = Cp1252ToUtf8(e.Message());
   }
   return -1;
 }

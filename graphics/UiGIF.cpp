@@ -643,16 +643,16 @@ std::string TUiGIFImage::CommentText() const {
   return s;
 }
 
-void TUiGIFImage::Assign(const TPersistent* Source) {
-  if (Source == this) return;
-  const auto* g = dynamic_cast<const TUiGIFImage*>(Source);
+void TUiGIFImage::Assign(const TPersistent* source) {
+  if (source == this) return;
+  const auto* g = dynamic_cast<const TUiGIFImage*>(source);
   if (!g) {
-    if (!Source) {
+    if (!source) {
       Clear();
       Changed();
       return;
     }
-    return TGraphic::Assign(Source);
+    return TGraphic::Assign(source);
   }
   Clear();
   for (const auto& f : g->FFrames) FFrames.push_back(f->Clone(this));

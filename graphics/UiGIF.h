@@ -77,7 +77,7 @@ struct TUiGIFReader;
 
 class TUiGIFFrame : public TObject {
  public:
-  explicit TUiGIFFrame(TUiGIFImage* AOwner) : FOwner(AOwner) {}
+  explicit TUiGIFFrame(TUiGIFImage* owner) : FOwner(owner) {}
   ~TUiGIFFrame() override;
 
   TUiGIFImage* Owner() const { return FOwner; }
@@ -145,7 +145,7 @@ class TUiGIFImage : public TGraphic {
   // Reads a whole GIF file held in memory (copied first).
   void LoadFromBytes(const void* data, size_t size);
   std::unique_ptr<TGraphic> CloneEmpty() const override { return std::make_unique<TUiGIFImage>(); }
-  void Assign(const TPersistent* Source) override;
+  void Assign(const TPersistent* source) override;
   std::string ClassName() const override { return "TUiGIFImage"; }
 
   int FrameCount() const { return static_cast<int>(FFrames.size()); }

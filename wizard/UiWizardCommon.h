@@ -14,8 +14,8 @@ enum TUiWizardImageLayout { ilTop, ilBottom, ilCenter, ilStretch, ilTile };
 
 // Draws the requested edges of R as an etched line (shadow outside, highlight inside) and
 // returns R shrunk by 2 on every requested side.
-TRect DrawBorderEdges(TCanvas& ACanvas, const TRect& R, int Style, TUiWizardBorderEdges Edges);
-void DrawWizardImage(TCanvas& ACanvas, TGraphic* Graphic, TRect R, TUiWizardImageAlignment Alignment,
-                     TUiWizardImageLayout Layout);
+TRect DrawBorderEdges(TCanvas& canvas, const TRect& r, int style, TUiWizardBorderEdges edges);
+void DrawWizardImage(TCanvas& canvas, TGraphic* graphic, TRect r, TUiWizardImageAlignment alignment,
+                     TUiWizardImageLayout layout);
 // Raises EUiWizardError "Tiling only works on images with dimensions > 0" for an empty graphic.
-void TileWizardImage(TCanvas& ACanvas, TGraphic* Graphic, const TRect& R);
+void TileWizardImage(TCanvas& canvas, TGraphic* graphic, const TRect& r);

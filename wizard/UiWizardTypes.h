@@ -49,9 +49,9 @@ class EUiWizardError : public Exception {
 class TUiWizard;
 class TUiWizardCustomPage;
 
-using TUiWizardPaintPageEvent = std::function<void(TObject* Sender, TCanvas& ACanvas, TRect& ARect)>;
-using TUiWizardChangePageEvent = std::function<void(TObject* Sender, TUiWizardCustomPage* FromPage)>;
-using TUiWizardPageClickEvent = std::function<void(TObject* Sender, bool& Stop)>;
+using TUiWizardPaintPageEvent = std::function<void(TObject* sender, TCanvas& canvas, TRect& rect)>;
+using TUiWizardChangePageEvent = std::function<void(TObject* sender, TUiWizardCustomPage* fromPage)>;
+using TUiWizardPageClickEvent = std::function<void(TObject* sender, bool& stop)>;
 using TUiWizardSelectPageEvent =
-    std::function<void(TObject* Sender, TUiWizardCustomPage* FromPage, TUiWizardCustomPage*& ToPage)>;
-using TUiWizardChangingPageEvent = std::function<void(TObject* Sender, TUiWizardCustomPage*& ToPage)>;
+    std::function<void(TObject* sender, TUiWizardCustomPage* fromPage, TUiWizardCustomPage*& toPage)>;
+using TUiWizardChangingPageEvent = std::function<void(TObject* sender, TUiWizardCustomPage*& toPage)>;
