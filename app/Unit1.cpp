@@ -9,8 +9,8 @@
 #include "platform/Shell.h"
 #include "platform/Streams.h"
 
-extern const unsigned char LogoGif[];
-extern const std::size_t LogoGifSize;
+extern const unsigned char kLogoGif[];
+extern const std::size_t kLogoGifSize;
 
 TForm1* Form1 = nullptr;
 
@@ -25,15 +25,15 @@ const char* const kUpgradeFailed =
 
 // The logo as a stored picture holds it: a 32-bit little-endian count, then the GIF file.
 std::string StoredLogo() {
-  const auto n = static_cast<uint32_t>(LogoGifSize);
+  const auto n = static_cast<uint32_t>(kLogoGifSize);
   std::string s{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF), static_cast<char>((n >> 16) & 0xFF),
                 static_cast<char>(n >> 24)};
-  return s.append(reinterpret_cast<const char*>(LogoGif), LogoGifSize);
+  return s.append(reinterpret_cast<const char*>(kLogoGif), kLogoGifSize);
 }
 // The window's icon: the modem from the logo, scaled to 32 x 32 on the logo's own background.
 std::unique_ptr<TBitmap> ProgramIcon() {
   TUiGIFImage logo;
-  TMemoryStream bytes(std::string(reinterpret_cast<const char*>(LogoGif), LogoGifSize));
+  TMemoryStream bytes(std::string(reinterpret_cast<const char*>(kLogoGif), kLogoGifSize));
   logo.LoadFromStream(bytes);
   auto icon = std::make_unique<TBitmap>(32, 32);
   TCanvas& c = icon->Canvas();

@@ -27,7 +27,7 @@ TCliProbeResult ProbeModem(const std::string& address) {
     telnet.Connect(address);
     // A plain pause, as in the wizard: the greeting collects on the connection and is read
     // when it is closed.
-    Sleep(KCliProbeHoldMs);
+    Sleep(kCliProbeHoldMs);
     telnet.Disconnect();
   } catch (const ETnError& e) {
     result.Reason = ReasonForCode(e.Code);

@@ -24,7 +24,7 @@ TCliUploadOutcome UploadFirmware(TNetTrivialFTP& client, const TCliUploadPlan& p
                                  TCliReport& report) {
   client.SetHost(plan.Address);
   client.SetPort(69);
-  client.SetRequestedBlockSize(KCliBlockSize);
+  client.SetRequestedBlockSize(kCliBlockSize);
   client.SetReceiveTimeout(replyTimeoutMs);
   client.SetBroadcastEnabled(true);
   int64_t sent = 0;

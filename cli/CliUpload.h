@@ -13,8 +13,8 @@
 #include "CliReport.h"
 #include "net/NetTrivialFTP.h"
 
-constexpr int32_t KCliBlockSize = 1024;
-constexpr int32_t KCliReplyTimeoutMs = 4000;
+constexpr int32_t kCliBlockSize = 1024;
+constexpr int32_t kCliReplyTimeoutMs = 4000;
 
 struct TCliUploadOutcome {
   TCliExit Exit = ceOk;

@@ -24,8 +24,8 @@
 
 namespace {
 
-const char* const KRecoveryAddress = "192.168.1.1";
-const char* const KRecoveryFile = "TEImage.bin";
+const char* const kRecoveryAddress = "192.168.1.1";
+const char* const kRecoveryFile = "TEImage.bin";
 
 struct TOptions {
   bool Json = false;
@@ -35,7 +35,7 @@ struct TOptions {
   std::string RemoteName;
   bool Force = false;
   bool Recovery = false;
-  double TimeoutSeconds = KCliReplyTimeoutMs / 1000.0;
+  double TimeoutSeconds = kCliReplyTimeoutMs / 1000.0;
 };
 
 std::string HelpFooter() {
@@ -110,9 +110,9 @@ int64_t FirmwareSize(const std::string& file, std::string& why) {
 TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, TCliOutputMode mode) {
   TCliUploadPlan plan;
   plan.Recovery = o.Recovery;
-  plan.LocalFile = !o.File.empty() ? o.File : KRecoveryFile;
+  plan.LocalFile = !o.File.empty() ? o.File : kRecoveryFile;
   plan.RemoteName = !o.RemoteName.empty() ? o.RemoteName
-                    : o.Recovery           ? KRecoveryFile
+                    : o.Recovery           ? kRecoveryFile
                                            : std::filesystem::path(plan.LocalFile).filename().string();
   std::string why;
   // Checked before anything goes to the modem, so that a wrong name costs no probe.
@@ -121,7 +121,7 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
     report.Result(ceFileError, why);
     return ceFileError;
   }
-  plan.Address = ResolveModemAddress(o.Address.empty() && o.Recovery ? KRecoveryAddress : o.Address, why);
+  plan.Address = ResolveModemAddress(o.Address.empty() && o.Recovery ? kRecoveryAddress : o.Address, why);
   if (plan.Address.empty()) {
     report.Result(ceBadAddress, why);
     return ceBadAddress;

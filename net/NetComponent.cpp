@@ -16,7 +16,7 @@ int32_t WrappingAdd(int32_t a, int32_t b) {
 std::atomic<TNetAntiFreezeBase*> GCurrentAntiFreeze{nullptr};
 
 // Static initialisation runs on the program's main thread.
-const std::thread::id GMainThread = std::this_thread::get_id();
+const std::thread::id kMainThread = std::this_thread::get_id();
 
 }  // namespace
 
@@ -66,7 +66,7 @@ TNetAntiFreezeBase* TNetAntiFreezeBase::CurrentAntiFreeze() { return GCurrentAnt
 
 bool TNetAntiFreezeBase::InEffect() {
   TNetAntiFreezeBase* a = CurrentAntiFreeze();
-  return a && std::this_thread::get_id() == GMainThread && a->Active();
+  return a && std::this_thread::get_id() == kMainThread && a->Active();
 }
 
 void TNetAntiFreezeBase::Pulse(bool idle, bool forced) {

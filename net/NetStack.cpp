@@ -11,7 +11,7 @@ struct TErrorText {
   const char* Text;
 };
 
-constexpr TErrorText KErrorTexts[] = {
+constexpr TErrorText kErrorTexts[] = {
     {10004, "Interrupted system call."},
     {10009, "Bad file number."},
     {10013, "Access denied."},
@@ -104,7 +104,7 @@ void TNetStack::RaiseSocketFailure(int errorCode) { throw ENetSocketError(errorC
 
 std::string TNetStack::SocketErrorText(int errorCode) {
   const char* text = "";
-  for (const TErrorText& e : KErrorTexts)
+  for (const TErrorText& e : kErrorTexts)
     if (e.Number == errorCode) text = e.Text;
   return Format("Socket Error # %d\r\n%s", errorCode, text);
 }

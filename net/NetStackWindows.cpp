@@ -22,7 +22,7 @@ TStartedFlag& StartedFlag() {
   return flag;
 }
 
-constexpr uint16_t KRequestedVersion = 0x0202;
+constexpr uint16_t kRequestedVersion = 0x0202;
 
 bool FillSet(Winsock::TFdSet& set, const TNetSocketList* list) {
   Winsock::FdZero(set);
@@ -51,7 +51,7 @@ TNetStackWindows::TNetStackWindows() {
   std::lock_guard<std::mutex> g(flag.Lock);
   if (flag.Started.load()) return;
   Winsock::TWSAData data;
-  if (NetWinSock2::Startup(KRequestedVersion, data) != 0) throw ENetStackInitializationFailed("Winsock Initialization Error.");
+  if (NetWinSock2::Startup(kRequestedVersion, data) != 0) throw ENetStackInitializationFailed("Winsock Initialization Error.");
   flag.Started.store(true);
 }
 

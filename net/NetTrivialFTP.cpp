@@ -12,8 +12,8 @@ namespace {
 
 enum : int { opWRQ = 2, opDATA = 3, opACK = 4, opERROR = 5, opOACK = 6 };
 
-constexpr int32_t KDefaultBlockSize = 512;
-constexpr int32_t KHeaderSize = 4;
+constexpr int32_t kDefaultBlockSize = 512;
+constexpr int32_t kHeaderSize = 4;
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
@@ -131,11 +131,11 @@ std::string TNetTrivialFTP::WriteRequest(const std::string& remoteFileName) cons
 }
 
 void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName, int64_t left) {
-  int32_t blockSize = KDefaultBlockSize;
-  SetBufferSize(blockSize + KHeaderSize);
+  int32_t blockSize = kDefaultBlockSize;
+  SetBufferSize(blockSize + kHeaderSize);
   // Sized once for the largest block this transfer can agree to, so no block allocates.
-  const size_t capacity = static_cast<size_t>(std::max(KDefaultBlockSize, std::min(FRequestedBlockSize, KMaxBlockSize))) +
-                          KHeaderSize;
+  const size_t capacity = static_cast<size_t>(std::max(kDefaultBlockSize, std::min(FRequestedBlockSize, kMaxBlockSize))) +
+                          kHeaderSize;
   if (FReceived.size() < capacity) FReceived.resize(capacity);
   if (FData.size() < capacity) FData.resize(capacity);
 
@@ -148,7 +148,7 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
   uint16_t current = 0;  // its block number
   int packetLength = 0;
   for (;;) {
-    const int n = ReceiveReply(blockSize + KHeaderSize);
+    const int n = ReceiveReply(blockSize + kHeaderSize);
     if (n <= 0) {
       if (finished) return;
       throw ENetTFTPException("Timeout");
@@ -161,7 +161,7 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
     bool advance = !built;
     switch (n >= 2 ? Read16(reply) : -1) {
       case opACK:
-        if (n < KHeaderSize || !built || Read16(reply + 2) != current) break;
+        if (n < kHeaderSize || !built || Read16(reply + 2) != current) break;
         if (finished) return;
         advance = true;
         break;
@@ -171,7 +171,7 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
         // Options are agreed before the first block; a later OACK cannot change the block size.
         if (!built) {
           blockSize = ApplyOptionAck(reply, n, blockSize);
-          SetBufferSize(blockSize + KHeaderSize);
+          SetBufferSize(blockSize + kHeaderSize);
         }
         break;
       default:
@@ -184,9 +184,9 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
       FData[1] = opDATA;
       FData[2] = static_cast<uint8_t>(number >> 8);
       FData[3] = static_cast<uint8_t>(number);
-      if (count > 0) source.ReadBuffer(FData.data() + KHeaderSize, count);
+      if (count > 0) source.ReadBuffer(FData.data() + kHeaderSize, count);
       left -= count;
-      packetLength = count + KHeaderSize;
+      packetLength = count + kHeaderSize;
       current = number;
       built = true;
       ReportWork(wmWrite, count);
@@ -238,14 +238,14 @@ int32_t TNetTrivialFTP::ApplyOptionAck(const uint8_t* packet, int length, int32_
   }
   const int32_t size = StrToInt(TextAt(packet, length, at + static_cast<int>(name.size()) + 1));
   // Outside the option's range or above the request, the server's blocks would not be ours.
-  if (size < KMinBlockSize || size > KMaxBlockSize || size > FRequestedBlockSize)
+  if (size < kMinBlockSize || size > kMaxBlockSize || size > FRequestedBlockSize)
     throw ENetTFTPOptionNegotiationFailed(Format("Invalid block size accepted by the server: %d", size));
   return size;
 }
 
 void TNetTrivialFTP::RaiseTftpError(const uint8_t* packet, int length) {
-  if (length < KHeaderSize) throw ENetTFTPException("");  // too short to hold a code
-  std::string message = TextAt(packet, length, KHeaderSize);
+  if (length < kHeaderSize) throw ENetTFTPException("");  // too short to hold a code
+  std::string message = TextAt(packet, length, kHeaderSize);
   switch (Read16(packet + 2)) {
     case 1: throw ENetTFTPFileNotFound(std::move(message));
     case 2: throw ENetTFTPAccessViolation(std::move(message));

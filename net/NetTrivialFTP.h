@@ -68,8 +68,8 @@ enum TNetTFTPMode { tfNetAscii, tfOctet };
 class TNetTrivialFTP : public TNetUDPClient {
  public:
   // Block sizes a server may accept (the block-size option's range).
-  static constexpr int32_t KMinBlockSize = 8;
-  static constexpr int32_t KMaxBlockSize = 65464;
+  static constexpr int32_t kMinBlockSize = 8;
+  static constexpr int32_t kMaxBlockSize = 65464;
 
   explicit TNetTrivialFTP(TComponent* owner);
 

@@ -9,7 +9,7 @@ std::unique_ptr<ETnError> TTnTelnet::CreateException(int32_t code, const std::st
 TTnTelnet::TTnTelnet(TComponent* owner) : TTnCore(owner) {
   const TTnEngineEntryPoints& e = TnEngineEntryPoints();
   if (e.Create) FHandle = e.Create(&TTnTelnet::EventProc, this, nullptr);
-  if (!FHandle) RaiseError(-1, CreateFailedText);
+  if (!FHandle) RaiseError(-1, kCreateFailedText);
   try {
     WriteDefaults();
   } catch (...) {

@@ -40,7 +40,7 @@ using TWontEvent = std::function<void(TObject* sender, int optionCode)>;
 
 class TTnTelnet : public TTnCore {
  public:
-  static constexpr const char* CreateFailedText = "Telnet engine: Error creating component";
+  static constexpr const char* kCreateFailedText = "Telnet engine: Error creating component";
 
   explicit TTnTelnet(TComponent* owner);
   ~TTnTelnet() override;

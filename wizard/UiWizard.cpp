@@ -24,7 +24,7 @@ TUiWizard::TUiWizard(TComponent* owner) : TCustomControl(owner), FPages(std::mak
   FAutoHideButtonBar = true;
   // Called from the constructor, so the wizard's own classes are used (as with any virtual
   // called during construction).
-  for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+  for (int k = 0; k < kUiWizardButtonKindCount; ++k) {
     TUiWizardButtonControl* c = nullptr;
     try {
       c = ButtonClassFor(k)(this);
@@ -215,19 +215,19 @@ void TUiWizard::RemovePage(TUiWizardCustomPage* page) {
 // ---- button bar ----
 
 TUiWizardButtonSet TUiWizard::EffectiveVisible() const {
-  return FActivePage ? FActivePage->VisibleButtons() : UiWizardDefaultVisibleButtons;
+  return FActivePage ? FActivePage->VisibleButtons() : kUiWizardDefaultVisibleButtons;
 }
 
 void TUiWizard::RefreshButtons() {
   if (!Parent()) return;
-  TUiWizardButtonSet V = UiWizardDefaultVisibleButtons, E{bkCancel};
+  TUiWizardButtonSet V = kUiWizardDefaultVisibleButtons, E{bkCancel};
   if (TUiWizardCustomPage* P = FActivePage) {
     // Written directly: the first page never offers Back, and never will again.
     if (IsFirstEnabledPage(P, true)) P->FEnabledButtons = P->FEnabledButtons - bkBack;
     V = P->VisibleButtons();
     E = P->EnabledButtons();
   }
-  for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+  for (int k = 0; k < kUiWizardButtonKindCount; ++k) {
     TUiWizardButtonControl* c = FButtonControls[static_cast<size_t>(k)];
     if (!c) continue;
     auto kind = static_cast<TUiWizardButtonKind>(k);
@@ -367,7 +367,7 @@ void TUiWizard::Paint(TCanvas& canvas) {
     canvas.FillRect(R);
   }
   if (FButtonBarHeight > 25 && FShowDivider)
-    DrawBorderEdges(canvas, Rect(R.Left, R.Bottom - FButtonBarHeight, R.Right, R.Bottom), UiWizardEtchedBorder, beTop);
+    DrawBorderEdges(canvas, Rect(R.Left, R.Bottom - FButtonBarHeight, R.Right, R.Bottom), kUiWizardEtchedBorder, beTop);
 }
 
 bool TUiWizard::WantsKey(uint16_t key, TShiftState) const {

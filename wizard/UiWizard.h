@@ -106,8 +106,8 @@ class TUiWizard : public TCustomControl {
   std::unique_ptr<TUiWizardPageList> FPages;
   TUiWizardCustomPage* FActivePage = nullptr;
   TUiWizardCustomPage* FShowingPage = nullptr;  // the page a change is making visible
-  std::array<std::unique_ptr<TUiWizardNavigateButton>, UiWizardButtonKindCount> FButtons;
-  std::array<TUiWizardButtonControl*, UiWizardButtonKindCount> FButtonControls{};
+  std::array<std::unique_ptr<TUiWizardNavigateButton>, kUiWizardButtonKindCount> FButtons;
+  std::array<TUiWizardButtonControl*, kUiWizardButtonKindCount> FButtonControls{};
   int32_t FButtonBarHeight = 42;
   bool FShowDivider = true;
   TImageList* FHeaderImages = nullptr;

@@ -7,7 +7,7 @@
 
 enum TUiWizardBorderEdge : uint8_t { beLeft = 1, beTop = 2, beRight = 4, beBottom = 8 };
 using TUiWizardBorderEdges = uint8_t;
-constexpr int UiWizardEtchedBorder = 3;  // the one style in use: an etched line
+constexpr int kUiWizardEtchedBorder = 3;  // the one style in use: an etched line
 
 enum TUiWizardImageAlignment { iaLeft, iaRight, iaCenter, iaStretch };
 enum TUiWizardImageLayout { ilTop, ilBottom, ilCenter, ilStretch, ilTile };

@@ -73,8 +73,8 @@ class TUiWizardCustomPage : public TCustomControl {
   std::unique_ptr<TUiWizardPageHeader> FHeader;
   std::unique_ptr<TUiWizardPagePanel> FPanel;
   std::unique_ptr<TUiWizardImage> FImage;
-  TUiWizardButtonSet FEnabledButtons = UiWizardAllButtons;
-  TUiWizardButtonSet FVisibleButtons = UiWizardDefaultVisibleButtons;
+  TUiWizardButtonSet FEnabledButtons = kUiWizardAllButtons;
+  TUiWizardButtonSet FVisibleButtons = kUiWizardDefaultVisibleButtons;
   bool FPainting = false;
   bool FEnableJumpToPage = true;
 };

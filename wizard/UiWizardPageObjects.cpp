@@ -217,7 +217,7 @@ void TUiWizardPageHeader::PaintTo(TCanvas& canvas, TRect& r) {
   canvas.Brush.Style = bsSolid;
   canvas.FillRect(H);
   if (FOwnerPage) {
-    if (FShowDivider) DrawBorderEdges(canvas, H, UiWizardEtchedBorder, beBottom);
+    if (FShowDivider) DrawBorderEdges(canvas, H, kUiWizardEtchedBorder, beBottom);
     TUiWizard* wizard = FOwnerPage->Wizard();
     TImageList* images = wizard ? wizard->HeaderImages() : nullptr;
     if (images && FImageIndex >= 0 && FImageIndex < images->Count()) {
@@ -331,7 +331,7 @@ void TUiWizardPagePanel::SetBorderWidth(uint16_t v) {
 void TUiWizardPagePanel::PaintTo(TCanvas& canvas, TRect& r) {
   if (!FVisible || FBorderWidth == 0) return;
   r = InflateRect(r, -FBorderWidth, -FBorderWidth);
-  DrawBorderEdges(canvas, r, UiWizardEtchedBorder, beLeft | beTop | beRight | beBottom);
+  DrawBorderEdges(canvas, r, kUiWizardEtchedBorder, beLeft | beTop | beRight | beBottom);
   if (FColor != clNone) {
     r = InflateRect(r, -2, -2);
     canvas.Brush.Color = FColor;

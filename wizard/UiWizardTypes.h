@@ -9,7 +9,7 @@
 #include "platform/Graphics.h"
 
 enum TUiWizardButtonKind : uint8_t { bkStart, bkLast, bkBack, bkNext, bkFinish, bkCancel, bkHelp };
-constexpr int UiWizardButtonKindCount = 7;
+constexpr int kUiWizardButtonKindCount = 7;
 
 // A set of button kinds in one byte: bit n for the kind of ordinal n.
 class TUiWizardButtonSet {
@@ -38,8 +38,8 @@ class TUiWizardButtonSet {
   uint8_t FBits = 0;
 };
 
-constexpr TUiWizardButtonSet UiWizardAllButtons = TUiWizardButtonSet::FromByte(0x7F);
-constexpr TUiWizardButtonSet UiWizardDefaultVisibleButtons{bkBack, bkNext, bkCancel};
+constexpr TUiWizardButtonSet kUiWizardAllButtons = TUiWizardButtonSet::FromByte(0x7F);
+constexpr TUiWizardButtonSet kUiWizardDefaultVisibleButtons{bkBack, bkNext, bkCancel};
 
 class EUiWizardError : public Exception {
  public:
