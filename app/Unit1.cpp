@@ -9,8 +9,8 @@
 #include "Shell.h"
 #include "Streams.h"
 
-extern const unsigned char LogoGif[];
-extern const std::size_t LogoGifSize;
+extern const unsigned char kLogoGif[];
+extern const std::size_t kLogoGifSize;
 
 TForm1* Form1 = nullptr;
 
@@ -25,15 +25,15 @@ const char* const kUpgradeFailed =
 
 // The logo as a stored picture holds it: a 32-bit little-endian count, then the GIF file.
 std::string StoredLogo() {
-  const auto n = static_cast<uint32_t>(LogoGifSize);
+  const auto n = static_cast<uint32_t>(kLogoGifSize);
   std::string s{static_cast<char>(n & 0xFF), static_cast<char>((n >> 8) & 0xFF), static_cast<char>((n >> 16) & 0xFF),
                 static_cast<char>(n >> 24)};
-  return s.append(reinterpret_cast<const char*>(LogoGif), LogoGifSize);
+  return s.append(reinterpret_cast<const char*>(kLogoGif), kLogoGifSize);
 }
 // The window's icon: the modem from the logo, scaled to 32 x 32 on the logo's own background.
 std::unique_ptr<TBitmap> ProgramIcon() {
   TUiGIFImage logo;
-  TMemoryStream bytes(std::string(reinterpret_cast<const char*>(LogoGif), LogoGifSize));
+  TMemoryStream bytes(std::string(reinterpret_cast<const char*>(kLogoGif), kLogoGifSize));
   logo.LoadFromStream(bytes);
   auto icon = std::make_unique<TBitmap>(32, 32);
   TCanvas& c = icon->Canvas();
@@ -49,7 +49,7 @@ std::unique_ptr<TBitmap> ProgramIcon() {
 
 // ---- construction ----
 
-TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SetName("Form1");
   BeginLoading();
   SetCaption("Pelko Norvane Firmware Upgrade Software");
@@ -401,8 +401,8 @@ void TForm1::UiWizardInteriorPage1ExitPage(TObject*, TUiWizardCustomPage*) {
   }
 }
 
-void TForm1::tnTelnet1DataIn(TObject*, std::string Text) {
-  Memo1->SetText(Text);
+void TForm1::tnTelnet1DataIn(TObject*, std::string text) {
+  Memo1->SetText(text);
   // Judged as the text box holds it: up to its first NUL.
   const std::string& t = Memo1->Text();
   if (t.find(kTargetVersion) != std::string::npos)
@@ -497,10 +497,10 @@ void TForm1::UiWizardInteriorPage2Page(TObject*) {
     UiWizard1->SelectLastPage();
 }
 
-void TForm1::NetTFTPWork(TObject*, TWorkMode, int32_t AWorkCount) { ProgressBar->SetPosition(AWorkCount); }
+void TForm1::NetTFTPWork(TObject*, TWorkMode, int32_t workCount) { ProgressBar->SetPosition(workCount); }
 
-void TForm1::NetTFTPStatus(TObject*, TNetStatus, const std::string& AStatusText) {
-  Application->MessageBox(AStatusText, Application->Title());
+void TForm1::NetTFTPStatus(TObject*, TNetStatus, const std::string& statusText) {
+  Application->MessageBox(statusText, Application->Title());
 }
 
 void TForm1::UiWizardInteriorPage5NextButtonClick(TObject*, bool&) { UiWizard1->Pages().Items(4)->Show(); }

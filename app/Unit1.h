@@ -18,7 +18,7 @@
 
 class TForm1 : public TForm {
  public:
-  explicit TForm1(TComponent* AOwner);
+  explicit TForm1(TComponent* owner);
 
   TUiWizard* UiWizard1;
   TUiWizardWelcomePage* UiWizardWelcomePage1;
@@ -74,28 +74,28 @@ class TForm1 : public TForm {
   TNetTrivialFTP* NetTFTP;
 
   // Connection choice.
-  void UiWizardWelcomePage1NextButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage1EnterPage(TObject* Sender, TUiWizardCustomPage* FromPage);
-  void RadioGroup1Click(TObject* Sender);
-  void RadioGroup2Click(TObject* Sender);
-  void RadioGroup3Click(TObject* Sender);
-  void UiWizardInteriorPage5BackButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage1BackButtonClick(TObject* Sender, bool& Stop);
+  void UiWizardWelcomePage1NextButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage1EnterPage(TObject* sender, TUiWizardCustomPage* fromPage);
+  void RadioGroup1Click(TObject* sender);
+  void RadioGroup2Click(TObject* sender);
+  void RadioGroup3Click(TObject* sender);
+  void UiWizardInteriorPage5BackButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage1BackButtonClick(TObject* sender, bool& stop);
   // Modem detection.
-  void UiWizardInteriorPage1NextButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage1ExitPage(TObject* Sender, TUiWizardCustomPage* FromPage);
-  void UiWizardInteriorPage4BackButtonClick(TObject* Sender, bool& Stop);
-  void tnTelnet1DataIn(TObject* Sender, std::string Text);
+  void UiWizardInteriorPage1NextButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage1ExitPage(TObject* sender, TUiWizardCustomPage* fromPage);
+  void UiWizardInteriorPage4BackButtonClick(TObject* sender, bool& stop);
+  void tnTelnet1DataIn(TObject* sender, std::string text);
   // Transfer and completion.
-  void UiWizardInteriorPage2Page(TObject* Sender);
-  void NetTFTPWork(TObject* Sender, TWorkMode AWorkMode, int32_t AWorkCount);
-  void NetTFTPStatus(TObject* ASender, TNetStatus AStatus, const std::string& AStatusText);
-  void UiWizardInteriorPage5NextButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage6BackButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage6FinishButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage3FinishButtonClick(TObject* Sender, bool& Stop);
-  void UiWizardInteriorPage4FinishButtonClick(TObject* Sender, bool& Stop);
-  void UiWizard1CancelButtonClick(TObject* Sender);
+  void UiWizardInteriorPage2Page(TObject* sender);
+  void NetTFTPWork(TObject* sender, TWorkMode workMode, int32_t workCount);
+  void NetTFTPStatus(TObject* sender, TNetStatus status, const std::string& statusText);
+  void UiWizardInteriorPage5NextButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage6BackButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage6FinishButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage3FinishButtonClick(TObject* sender, bool& stop);
+  void UiWizardInteriorPage4FinishButtonClick(TObject* sender, bool& stop);
+  void UiWizard1CancelButtonClick(TObject* sender);
 
   // The recovery mode: the flashing-lights choice is checked.
   bool RecoveryMode() const;

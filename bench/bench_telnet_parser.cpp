@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr size_t Size = 64u << 20;
+constexpr size_t kSize = 64u << 20;
 
 struct TCountingHooks {
   size_t Bytes = 0;
@@ -39,8 +39,8 @@ std::vector<uint8_t>& Buffer(TKind kind) {
   static std::vector<uint8_t> buffers[3];
   std::vector<uint8_t>& b = buffers[kind];
   if (b.empty()) {
-    b.resize(Size + 1);
-    for (size_t i = 0; i < Size; ++i) {
+    b.resize(kSize + 1);
+    for (size_t i = 0; i < kSize; ++i) {
       switch (kind) {
         case kPlain: b[i] = static_cast<uint8_t>('a' + i % 26); break;
         case kIacEvery16: {
@@ -60,20 +60,20 @@ void BM_Parser(benchmark::State& state) {
   TTnParser parser;
   TCountingHooks hooks;
   for (auto _ : state) {
-    parser.Parse(b.data(), Size, hooks);
+    parser.Parse(b.data(), kSize, hooks);
     benchmark::DoNotOptimize(hooks.Bytes);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(Size));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSize));
 }
 
 void BM_Memchr(benchmark::State& state) {
   std::vector<uint8_t>& b = Buffer(static_cast<TKind>(state.range(0)));
   for (auto _ : state) {
     // A byte that none of the buffers holds: memchr reads all of it.
-    const void* hit = std::memchr(b.data(), 0, Size);
+    const void* hit = std::memchr(b.data(), 0, kSize);
     benchmark::DoNotOptimize(hit);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(Size));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSize));
 }
 
 }  // namespace

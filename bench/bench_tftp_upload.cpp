@@ -25,22 +25,22 @@
 
 namespace {
 
-constexpr size_t KFileSize = 8u << 20;
-constexpr int KBlockSize = 1024;
-constexpr int KBlocks = KFileSize / KBlockSize + 1;  // the last one empty
-constexpr int KRounds = 7;
-const char* const KAddress = "127.81.0.1";
+constexpr size_t kFileSize = 8u << 20;
+constexpr int kBlockSize = 1024;
+constexpr int kBlocks = kFileSize / kBlockSize + 1;  // the last one empty
+constexpr int kRounds = 7;
+const char* const kAddress = "127.81.0.1";
 
 using Clock = std::chrono::steady_clock;
 
 struct TShared {
-  RealPeers::TRealTftpServer Server{RealPeers::rsTftpdHpa, KAddress, 69};
+  RealPeers::TRealTftpServer Server{RealPeers::rsTftpdHpa, kAddress, 69};
   RealPeers::TTempDir Local;
   std::string Source;
   std::string Bytes;
   TShared() {
     Source = Local.File("firmware.bin");
-    Bytes.resize(KFileSize);
+    Bytes.resize(kFileSize);
     uint32_t x = 12345;
     for (char& c : Bytes) {
       x = x * 1103515245u + 12345u;
@@ -81,8 +81,8 @@ void Report(benchmark::State& state, const std::string& client, double wall, dou
 
 void SetCounters(benchmark::State& state, const std::string& client) {
   const TFigures& f = GFigures[client];
-  state.counters["cpu_us_per_block"] = f.Cpu.empty() ? 0 : f.Cpu.back() / KBlocks * 1e6;
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(KFileSize));
+  state.counters["cpu_us_per_block"] = f.Cpu.empty() ? 0 : f.Cpu.back() / kBlocks * 1e6;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kFileSize));
 }
 
 bool Ready(benchmark::State& state) {
@@ -96,9 +96,9 @@ bool Ready(benchmark::State& state) {
 void BM_UploadOurClient(benchmark::State& state) {
   if (!Ready(state)) return;
   TNetTrivialFTP client(nullptr);
-  client.SetHost(KAddress);
+  client.SetHost(kAddress);
   client.SetPort(Shared().Server.Port());
-  client.SetRequestedBlockSize(KBlockSize);
+  client.SetRequestedBlockSize(kBlockSize);
   client.SetReceiveTimeout(4000);
   for (auto _ : state) {
     const double cpu0 = SelfCpuSeconds();
@@ -136,28 +136,28 @@ void RunClient(benchmark::State& state, const std::string& client, const std::ve
 
 void BM_UploadCli(benchmark::State& state) {
   RunClient(state, "cli",
-            {CLI_PROGRAM, "upload", "--recovery", "--quiet", KAddress, Shared().Source, "--remote-name", "cli.bin"},
+            {CLI_PROGRAM, "upload", "--recovery", "--quiet", kAddress, Shared().Source, "--remote-name", "cli.bin"},
             "cli.bin");
 }
 
 void BM_UploadCurl(benchmark::State& state) {
   const std::string port = std::to_string(Shared().Server.Port());
   RunClient(state, "curl",
-            {"curl", "-s", "-T", Shared().Source, "--tftp-blksize", std::to_string(KBlockSize),
-             std::string("tftp://") + KAddress + ":" + port + "/curl.bin"},
+            {"curl", "-s", "-T", Shared().Source, "--tftp-blksize", std::to_string(kBlockSize),
+             std::string("tftp://") + kAddress + ":" + port + "/curl.bin"},
             "curl.bin");
 }
 
 void BM_UploadAtftp(benchmark::State& state) {
   const std::string port = std::to_string(Shared().Server.Port());
   RunClient(state, "atftp",
-            {"atftp", "--option", "blksize " + std::to_string(KBlockSize), "-p", "-l", Shared().Source, "-r",
-             "atftp.bin", KAddress, port},
+            {"atftp", "--option", "blksize " + std::to_string(kBlockSize), "-p", "-l", Shared().Source, "-r",
+             "atftp.bin", kAddress, port},
             "atftp.bin");
 }
 
 void RegisterRounds() {
-  for (int round = 1; round <= KRounds; ++round) {
+  for (int round = 1; round <= kRounds; ++round) {
     const std::string r = "/round:" + std::to_string(round);
     for (auto [name, fn] : {std::pair{"BM_UploadOurClient", &BM_UploadOurClient}, std::pair{"BM_UploadCli", &BM_UploadCli},
                             std::pair{"BM_UploadCurl", &BM_UploadCurl}, std::pair{"BM_UploadAtftp", &BM_UploadAtftp}})
@@ -173,8 +173,8 @@ double Median(std::vector<double> v) {
 
 void PrintSummary() {
   auto wall = [](const char* c) { return Median(GFigures[c].Wall); };
-  auto cpuPerBlock = [](const char* c) { return Median(GFigures[c].Cpu) / KBlocks * 1e6; };
-  std::printf("\n8 MiB at block size 1024 to tftpd-hpa on loopback, median of %d uploads each:\n", KRounds);
+  auto cpuPerBlock = [](const char* c) { return Median(GFigures[c].Cpu) / kBlocks * 1e6; };
+  std::printf("\n8 MiB at block size 1024 to tftpd-hpa on loopback, median of %d uploads each:\n", kRounds);
   // The best upload too: on a shared machine a slow upload is mostly someone else's load.
   for (const char* c : {"ours", "cli", "curl", "atftp"}) {
     const auto& w = GFigures[c].Wall;

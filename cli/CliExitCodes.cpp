@@ -1,7 +1,7 @@
 #include "CliExitCodes.h"
 
 namespace {
-constexpr TCliExitInfo KExits[] = {
+constexpr TCliExitInfo kExits[] = {
     {ceOk, "ok", "probe: the modem is ready to be upgraded; upload: the modem has the file"},
     {ceFailure, "failure", "an unexpected failure of the program itself"},
     {ceUsage, "usage", "the command line is wrong"},
@@ -18,10 +18,10 @@ constexpr TCliExitInfo KExits[] = {
 };
 }  // namespace
 
-std::span<const TCliExitInfo> CliExitTable() { return KExits; }
+std::span<const TCliExitInfo> CliExitTable() { return kExits; }
 
 const TCliExitInfo& CliExitInfo(TCliExit code) {
-  for (const TCliExitInfo& e : KExits)
+  for (const TCliExitInfo& e : kExits)
     if (e.Code == code) return e;
-  return KExits[1];
+  return kExits[1];
 }

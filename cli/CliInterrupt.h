@@ -18,10 +18,10 @@ namespace CliInterrupt {
 
 // Installs the handler for SIGINT and SIGTERM and ignores SIGPIPE (a closed output pipe must
 // not end an upload half way).
-void Arm(TCliOutputMode AMode);
-// From now on an interruption reports AAfterBar first ends the progress bar's line.
-void UploadStarted(int64_t ATotal, bool AAfterBar);
+void Arm(TCliOutputMode mode);
+// From now on an interruption reports afterBar first ends the progress bar's line.
+void UploadStarted(int64_t total, bool afterBar);
 // The running total of bytes handed to the network; called at every block.
-void Sent(int64_t ABytes);
+void Sent(int64_t bytes);
 
 }  // namespace CliInterrupt

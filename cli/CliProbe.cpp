@@ -17,17 +17,17 @@ const char* ReasonForCode(int32_t code) {
 
 }  // namespace
 
-TCliProbeResult ProbeModem(const std::string& AAddress) {
+TCliProbeResult ProbeModem(const std::string& address) {
   TCliProbeResult result;
   TCliGreetingJudge judge;
   try {
     TTnTelnet telnet(nullptr);
     telnet.SetFirewallPort(80);  // the wizard's setting; no firewall is in use
     telnet.OnDataIn = [&judge](TObject*, std::string text) { judge.Judge(text); };
-    telnet.Connect(AAddress);
+    telnet.Connect(address);
     // A plain pause, as in the wizard: the greeting collects on the connection and is read
     // when it is closed.
-    Sleep(KCliProbeHoldMs);
+    Sleep(kCliProbeHoldMs);
     telnet.Disconnect();
   } catch (const ETnError& e) {
     result.Reason = ReasonForCode(e.Code);

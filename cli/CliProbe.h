@@ -21,7 +21,7 @@ struct TCliProbeResult {
   std::string Detail;    // cvCannotDetect: the failure as the telnet component reported it
 };
 
-constexpr uint32_t KCliProbeHoldMs = 2000;
+constexpr uint32_t kCliProbeHoldMs = 2000;
 
-// AAddress must be resolved already (a dotted IPv4 address).
-TCliProbeResult ProbeModem(const std::string& AAddress);
+// address must be resolved already (a dotted IPv4 address).
+TCliProbeResult ProbeModem(const std::string& address);

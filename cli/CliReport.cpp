@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr int KStdOut = 1;
-constexpr int KStdErr = 2;
-constexpr auto KProgressPeriod = std::chrono::milliseconds(100);  // at most ten a second
+constexpr int kStdOut = 1;
+constexpr int kStdErr = 2;
+constexpr auto kProgressPeriod = std::chrono::milliseconds(100);  // at most ten a second
 
 // ---- shared arithmetic and texts ----
 
@@ -71,10 +71,10 @@ class TTextReport final : public TCliReport {
   TTextReport(bool quiet, bool bar, int columns) : FQuiet(quiet), FBar(bar), FColumns(columns) {}
 
   void Probed(const std::string& address, const TCliProbeResult& r) override {
-    if (!FQuiet) WriteAll(KStdOut, VerdictLine(address, r) + "\n");
+    if (!FQuiet) WriteAll(kStdOut, VerdictLine(address, r) + "\n");
   }
   void Note(const std::string& text) override {
-    if (!FQuiet) WriteAll(KStdErr, text + "\n");
+    if (!FQuiet) WriteAll(kStdErr, text + "\n");
   }
   void UploadStarted(const TCliUploadPlan& plan) override {
     FPace = TPace{TClock::now(), plan.Size, 0};
@@ -82,7 +82,7 @@ class TTextReport final : public TCliReport {
     FLastTenth = 0;
     FActive = !FQuiet;
     if (!FActive) return;
-    WriteAll(KStdErr, "Sending " + plan.LocalFile + " (" + CliBytesText(plan.Size) + ") to " + plan.Address + " as " +
+    WriteAll(kStdErr, "Sending " + plan.LocalFile + " (" + CliBytesText(plan.Size) + ") to " + plan.Address + " as " +
                           plan.RemoteName + "\n");
     if (FBar) Draw(FPace.Start);
   }
@@ -105,15 +105,15 @@ class TTextReport final : public TCliReport {
     FActive = false;
     if (FBar) {
       Draw(TClock::now());
-      WriteAll(KStdErr, "\n");
+      WriteAll(kStdErr, "\n");
     }
   }
   void Result(TCliExit code, const std::string& message) override {
     if (message.empty()) return;
     if (code == ceOk) {
-      if (!FQuiet) WriteAll(KStdOut, message + "\n");
+      if (!FQuiet) WriteAll(kStdOut, message + "\n");
     } else {
-      WriteAll(KStdErr, "norvane-upgrade: " + message + "\n");
+      WriteAll(kStdErr, "norvane-upgrade: " + message + "\n");
     }
   }
 
@@ -121,7 +121,7 @@ class TTextReport final : public TCliReport {
   // " 42% [#########.........]  3.4 MiB of 8.0 MiB  1.2 MiB/s  0:04 left", as wide as the
   // terminal allows; the bar itself goes when there is no room for it.
   void Draw(TClock::time_point now) {
-    FNextDraw = now + KProgressPeriod;
+    FNextDraw = now + kProgressPeriod;
     const double seconds = FPace.Seconds(now);
     char head[8];
     std::snprintf(head, sizeof head, "%3d%%", FPace.Percent());
@@ -146,13 +146,13 @@ class TTextReport final : public TCliReport {
     }
     FLine += FTail;
     FLine += "\x1b[K";  // clears what a longer earlier line left
-    WriteAll(KStdErr, FLine);
+    WriteAll(kStdErr, FLine);
   }
   void PlainLine() {
     char buf[96];
     std::snprintf(buf, sizeof buf, "%3d%%  %lld of %lld bytes\n", FPace.Percent(), static_cast<long long>(FPace.Sent),
                   static_cast<long long>(FPace.Total));
-    WriteAll(KStdErr, buf);
+    WriteAll(kStdErr, buf);
   }
 
   const bool FQuiet;
@@ -204,7 +204,7 @@ class TJsonLine {
   }
   void Write() {
     FText += "}\n";
-    WriteAll(KStdOut, FText);
+    WriteAll(kStdOut, FText);
   }
 
  private:
@@ -249,7 +249,7 @@ class TJsonReport final : public TCliReport {
   void Note(const std::string&) override {}
   void UploadStarted(const TCliUploadPlan& plan) override {
     FPace = TPace{TClock::now(), plan.Size, 0};
-    FNextEvent = FPace.Start + KProgressPeriod;
+    FNextEvent = FPace.Start + kProgressPeriod;
     FUploading = true;
     FLine.Begin("upload").Text("address", plan.Address).Text("file", plan.LocalFile).Text("remote", plan.RemoteName);
     FLine.Int("bytes", plan.Size).Bool("recovery", plan.Recovery).Bool("forced", plan.Forced).Write();
@@ -258,7 +258,7 @@ class TJsonReport final : public TCliReport {
     FPace.Sent = sent;
     const auto now = TClock::now();
     if (now < FNextEvent) return;
-    FNextEvent = now + KProgressPeriod;
+    FNextEvent = now + kProgressPeriod;
     const double seconds = FPace.Seconds(now);
     FLine.Begin("progress").Int("sent", sent).Int("total", FPace.Total).Int("percent", FPace.Percent());
     FLine.Int("rate", static_cast<int64_t>(FPace.Rate(seconds))).Real("elapsed", seconds);
@@ -287,18 +287,18 @@ class TJsonReport final : public TCliReport {
 
 }  // namespace
 
-std::string CliBytesText(int64_t ABytes) {
+std::string CliBytesText(int64_t bytes) {
   char buf[32];
-  if (ABytes < 1024)
-    std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(ABytes));
-  else if (ABytes < 1024 * 1024)
-    std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(ABytes) / 1024);
+  if (bytes < 1024)
+    std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(bytes));
+  else if (bytes < 1024 * 1024)
+    std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(bytes) / 1024);
   else
-    std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(ABytes) / (1024 * 1024));
+    std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1024 * 1024));
   return buf;
 }
 
-std::unique_ptr<TCliReport> MakeCliReport(TCliOutputMode AMode, bool AStdErrIsTerminal, int ATerminalColumns) {
-  if (AMode == omJson) return std::make_unique<TJsonReport>();
-  return std::make_unique<TTextReport>(AMode == omQuiet, AStdErrIsTerminal, ATerminalColumns);
+std::unique_ptr<TCliReport> MakeCliReport(TCliOutputMode mode, bool stdErrIsTerminal, int terminalColumns) {
+  if (mode == omJson) return std::make_unique<TJsonReport>();
+  return std::make_unique<TTextReport>(mode == omQuiet, stdErrIsTerminal, terminalColumns);
 }

@@ -30,23 +30,23 @@ class TCliReport {
  public:
   virtual ~TCliReport() = default;
 
-  virtual void Probed(const std::string& AAddress, const TCliProbeResult& AResult) = 0;
+  virtual void Probed(const std::string& address, const TCliProbeResult& result) = 0;
   // A line of information for a person (text form only), e.g. that --force overrides a verdict.
-  virtual void Note(const std::string& AText) = 0;
-  virtual void UploadStarted(const TCliUploadPlan& APlan) = 0;
+  virtual void Note(const std::string& text) = 0;
+  virtual void UploadStarted(const TCliUploadPlan& plan) = 0;
   // The running total of bytes handed to the network, at every block.
-  virtual void Progress(int64_t ASent) = 0;
+  virtual void Progress(int64_t sent) = 0;
   // Ends the progress display, whatever the outcome.
   virtual void UploadEnded() = 0;
-  // The run's outcome; AMessage may be empty when an earlier line said it all.
-  virtual void Result(TCliExit ACode, const std::string& AMessage) = 0;
+  // The run's outcome; message may be empty when an earlier line said it all.
+  virtual void Result(TCliExit code, const std::string& message) = 0;
 
  protected:
   using TClock = std::chrono::steady_clock;
 };
 
-// AStdErrIsTerminal chooses between the bar and plain lines in the text form.
-std::unique_ptr<TCliReport> MakeCliReport(TCliOutputMode AMode, bool AStdErrIsTerminal, int ATerminalColumns);
+// stdErrIsTerminal chooses between the bar and plain lines in the text form.
+std::unique_ptr<TCliReport> MakeCliReport(TCliOutputMode mode, bool stdErrIsTerminal, int terminalColumns);
 
 // Byte counts as a person reads them: "512 B", "3.4 KiB", "8.0 MiB".
-std::string CliBytesText(int64_t ABytes);
+std::string CliBytesText(int64_t bytes);

@@ -6,9 +6,9 @@
 #pragma once
 #include <string_view>
 
-bool IsTerminal(int AFd);
-// The terminal's width in columns, or AFallback when it does not say.
-int TerminalColumns(int AFd, int AFallback = 80);
-// Writes all of AText, retrying short writes and interruptions; gives up silently on errors
+bool IsTerminal(int fd);
+// The terminal's width in columns, or fallback when it does not say.
+int TerminalColumns(int fd, int fallback = 80);
+// Writes all of text, retrying short writes and interruptions; gives up silently on errors
 // (a closed pipe must not end the upload).
-void WriteAll(int AFd, std::string_view AText);
+void WriteAll(int fd, std::string_view text);

@@ -20,33 +20,33 @@ std::string SentSoFar(int64_t sent, int64_t total) {
 
 }  // namespace
 
-TCliUploadOutcome UploadFirmware(TNetTrivialFTP& AClient, const TCliUploadPlan& APlan, int32_t AReplyTimeoutMs,
-                                 TCliReport& AReport) {
-  AClient.SetHost(APlan.Address);
-  AClient.SetPort(69);
-  AClient.SetRequestedBlockSize(KCliBlockSize);
-  AClient.SetReceiveTimeout(AReplyTimeoutMs);
-  AClient.SetBroadcastEnabled(true);
+TCliUploadOutcome UploadFirmware(TNetTrivialFTP& client, const TCliUploadPlan& plan, int32_t replyTimeoutMs,
+                                 TCliReport& report) {
+  client.SetHost(plan.Address);
+  client.SetPort(69);
+  client.SetRequestedBlockSize(kCliBlockSize);
+  client.SetReceiveTimeout(replyTimeoutMs);
+  client.SetBroadcastEnabled(true);
   int64_t sent = 0;
-  AClient.OnWork = [&](TObject*, TWorkMode, int32_t count) {
+  client.OnWork = [&](TObject*, TWorkMode, int32_t count) {
     sent = count;
     CliInterrupt::Sent(count);
-    AReport.Progress(count);
+    report.Progress(count);
   };
-  AReport.UploadStarted(APlan);
+  report.UploadStarted(plan);
   TCliUploadOutcome outcome;
   try {
-    AClient.PutFile(APlan.LocalFile, APlan.RemoteName);
-    outcome.Message = "Sent " + APlan.LocalFile + " (" + std::to_string(sent) + " bytes) to " + APlan.Address +
-                      " as " + APlan.RemoteName + ".";
+    client.PutFile(plan.LocalFile, plan.RemoteName);
+    outcome.Message = "Sent " + plan.LocalFile + " (" + std::to_string(sent) + " bytes) to " + plan.Address +
+                      " as " + plan.RemoteName + ".";
   } catch (const ENetTFTPException& e) {
     // The client's own time-out is the base class with this text; a server's ERROR of code 0
     // with the same text would read the same, and means the same to the user.
     if (typeid(e) == typeid(ENetTFTPException) && e.Message() == "Timeout") {
-      outcome = {ceNoAnswer, "the modem at " + APlan.Address + " stopped answering (no reply within " +
-                                 std::to_string(AReplyTimeoutMs) + " ms); " + SentSoFar(sent, APlan.Size)};
+      outcome = {ceNoAnswer, "the modem at " + plan.Address + " stopped answering (no reply within " +
+                                 std::to_string(replyTimeoutMs) + " ms); " + SentSoFar(sent, plan.Size)};
     } else {
-      outcome = {ceTftpError, "the modem refused the file: " + OneLine(e.Message()) + " (" + SentSoFar(sent, APlan.Size) + ")"};
+      outcome = {ceTftpError, "the modem refused the file: " + OneLine(e.Message()) + " (" + SentSoFar(sent, plan.Size) + ")"};
     }
   } catch (const EConvertError& e) {
     outcome = {ceTftpError, "the modem answered with an unreadable block size: " + OneLine(e.Message())};
@@ -54,11 +54,11 @@ TCliUploadOutcome UploadFirmware(TNetTrivialFTP& AClient, const TCliUploadPlan& 
     outcome = {ceFileError, "cannot read the firmware file: " + OneLine(e.Message())};
   } catch (const ENetSocketError& e) {
     outcome = {e.ErrorCode == 11001 ? ceBadAddress : ceNetworkError,
-               "network failure: " + OneLine(e.Message()) + " (" + SentSoFar(sent, APlan.Size) + ")"};
+               "network failure: " + OneLine(e.Message()) + " (" + SentSoFar(sent, plan.Size) + ")"};
   } catch (const Exception& e) {
-    outcome = {ceNetworkError, OneLine(e.Message()) + " (" + SentSoFar(sent, APlan.Size) + ")"};
+    outcome = {ceNetworkError, OneLine(e.Message()) + " (" + SentSoFar(sent, plan.Size) + ")"};
   }
-  AClient.OnWork = nullptr;
-  AReport.UploadEnded();
+  client.OnWork = nullptr;
+  report.UploadEnded();
   return outcome;
 }

@@ -13,14 +13,14 @@
 #include "CliReport.h"
 #include "NetTrivialFTP.h"
 
-constexpr int32_t KCliBlockSize = 1024;
-constexpr int32_t KCliReplyTimeoutMs = 4000;
+constexpr int32_t kCliBlockSize = 1024;
+constexpr int32_t kCliReplyTimeoutMs = 4000;
 
 struct TCliUploadOutcome {
   TCliExit Exit = ceOk;
   std::string Message;  // UTF-8, for the user
 };
 
-// APlan.Address must be resolved already; APlan.Size is the file's size as the caller found it.
-TCliUploadOutcome UploadFirmware(TNetTrivialFTP& AClient, const TCliUploadPlan& APlan, int32_t AReplyTimeoutMs,
-                                 TCliReport& AReport);
+// plan.Address must be resolved already; plan.Size is the file's size as the caller found it.
+TCliUploadOutcome UploadFirmware(TNetTrivialFTP& client, const TCliUploadPlan& plan, int32_t replyTimeoutMs,
+                                 TCliReport& report);

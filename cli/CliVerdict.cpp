@@ -35,18 +35,18 @@ const char* CliVerdictName(TCliVerdict v) {
   return "cannot-detect";
 }
 
-void TCliGreetingJudge::Judge(const std::string& AChunk) {
+void TCliGreetingJudge::Judge(const std::string& chunk) {
   // The wizard reads the chunk back from a text control, which ends it at its first NUL.
-  const std::string_view text(AChunk.data(), std::min(AChunk.find('\0'), AChunk.size()));
+  const std::string_view text(chunk.data(), std::min(chunk.find('\0'), chunk.size()));
   FHeard = true;
-  if (text.find(TargetVersion) != std::string_view::npos)
+  if (text.find(kTargetVersion) != std::string_view::npos)
     FVerdict = cvUpToDate;
-  else if (text.find(Greeting) != std::string_view::npos)
+  else if (text.find(kGreeting) != std::string_view::npos)
     FVerdict = cvReady;
   else
     FVerdict = cvWrongModem;
   if (FVerdict == cvUpToDate)
-    FFirmware = TargetVersion;
+    FFirmware = kTargetVersion;
   else if (const std::string_view v = VersionAfterKeyword(text); !v.empty())
     FFirmware = v;
 }

@@ -16,10 +16,10 @@ const char* CliVerdictName(TCliVerdict v);
 
 class TCliGreetingJudge {
  public:
-  static constexpr const char* TargetVersion = "R2.01M.B06.PK_021206a_T93.3.44";
-  static constexpr const char* Greeting = "Welcome to Titanium";
+  static constexpr const char* kTargetVersion = "R2.01M.B06.PK_021206a_T93.3.44";
+  static constexpr const char* kGreeting = "Welcome to Titanium";
 
-  void Judge(const std::string& AChunk);
+  void Judge(const std::string& chunk);
 
   bool Heard() const { return FHeard; }
   TCliVerdict Verdict() const { return FVerdict; }

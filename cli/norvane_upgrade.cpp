@@ -24,8 +24,8 @@
 
 namespace {
 
-const char* const KRecoveryAddress = "192.168.1.1";
-const char* const KRecoveryFile = "TEImage.bin";
+const char* const kRecoveryAddress = "192.168.1.1";
+const char* const kRecoveryFile = "TEImage.bin";
 
 struct TOptions {
   bool Json = false;
@@ -35,7 +35,7 @@ struct TOptions {
   std::string RemoteName;
   bool Force = false;
   bool Recovery = false;
-  double TimeoutSeconds = KCliReplyTimeoutMs / 1000.0;
+  double TimeoutSeconds = kCliReplyTimeoutMs / 1000.0;
 };
 
 std::string HelpFooter() {
@@ -50,19 +50,19 @@ std::string HelpFooter() {
   return s;
 }
 
-// The dotted address for a host text, or empty with the reason in AWhy.
-std::string ResolveModemAddress(const std::string& AText, std::string& AWhy) {
-  if (AText.empty()) {
-    AWhy = "the address is empty";
+// The dotted address for a host text, or empty with the reason in why.
+std::string ResolveModemAddress(const std::string& text, std::string& why) {
+  if (text.empty()) {
+    why = "the address is empty";
     return {};
   }
   try {
-    const std::string address = GStack().ResolveAddress(AText);
+    const std::string address = GStack().ResolveAddress(text);
     // The stack passes through anything shaped like an address; the modem needs all four parts.
     if (TNetStack::IsDottedQuad(address) && std::count(address.begin(), address.end(), '.') == 3) return address;
-    AWhy = "\"" + AText + "\" is not an IPv4 address";
+    why = "\"" + text + "\" is not an IPv4 address";
   } catch (const ENetSocketError& e) {
-    AWhy = "\"" + AText + "\" names no known host (" + std::to_string(e.ErrorCode) + ")";
+    why = "\"" + text + "\" names no known host (" + std::to_string(e.ErrorCode) + ")";
   }
   return {};
 }
@@ -91,18 +91,18 @@ TCliExit Probe(const TOptions& o, TCliReport& report) {
   return code;
 }
 
-// The file's size, or -1 with the reason in AWhy.
-int64_t FirmwareSize(const std::string& AFile, std::string& AWhy) {
+// The file's size, or -1 with the reason in why.
+int64_t FirmwareSize(const std::string& file, std::string& why) {
   std::error_code ec;
-  if (std::filesystem::is_directory(AFile, ec)) {
-    AWhy = "\"" + AFile + "\" is a directory, not a firmware file";
+  if (std::filesystem::is_directory(file, ec)) {
+    why = "\"" + file + "\" is a directory, not a firmware file";
     return -1;
   }
   try {
-    TFileStream f(AFile, fmOpenRead | fmShareDenyWrite);
+    TFileStream f(file, fmOpenRead | fmShareDenyWrite);
     return f.Size();
   } catch (const Exception& e) {
-    AWhy = Cp1252ToUtf8(e.Message());
+    why = Cp1252ToUtf8(e.Message());
   }
   return -1;
 }
@@ -110,9 +110,9 @@ int64_t FirmwareSize(const std::string& AFile, std::string& AWhy) {
 TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, TCliOutputMode mode) {
   TCliUploadPlan plan;
   plan.Recovery = o.Recovery;
-  plan.LocalFile = !o.File.empty() ? o.File : KRecoveryFile;
+  plan.LocalFile = !o.File.empty() ? o.File : kRecoveryFile;
   plan.RemoteName = !o.RemoteName.empty() ? o.RemoteName
-                    : o.Recovery           ? KRecoveryFile
+                    : o.Recovery           ? kRecoveryFile
                                            : std::filesystem::path(plan.LocalFile).filename().string();
   std::string why;
   // Checked before anything goes to the modem, so that a wrong name costs no probe.
@@ -121,7 +121,7 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
     report.Result(ceFileError, why);
     return ceFileError;
   }
-  plan.Address = ResolveModemAddress(o.Address.empty() && o.Recovery ? KRecoveryAddress : o.Address, why);
+  plan.Address = ResolveModemAddress(o.Address.empty() && o.Recovery ? kRecoveryAddress : o.Address, why);
   if (plan.Address.empty()) {
     report.Result(ceBadAddress, why);
     return ceBadAddress;

@@ -36,11 +36,11 @@ struct THooks {
   int Do(uint8_t) { return 0; }
   int Dont(uint8_t) { return 0; }
   void SubOption(uint8_t* p, size_t n) {
-    Check(n >= 3 && n <= TTnParser::SubBufferSize && p[0] == 255 && p[1] == 250);
+    Check(n >= 3 && n <= TTnParser::kSubBufferSize && p[0] == 255 && p[1] == 250);
     p[n] ^= 0x5A;
     p[n] ^= 0x5A;
   }
-  void Error(int code, const char*) { Check(code == TnSubOptionTooLong); }
+  void Error(int code, const char*) { Check(code == kTnSubOptionTooLong); }
 };
 
 }  // namespace
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hooks.Transparent = (pattern & 0x80) && (k % 5 == 4);
     parser.SetTransparent(hooks.Transparent);
     parser.Parse(block, len, hooks);
-    if (parser.State() > TTnParser::SubBufferSize) std::abort();
+    if (parser.State() > TTnParser::kSubBufferSize) std::abort();
     std::free(block);
     pos += len;
     ++k;

@@ -45,7 +45,7 @@ class THarness {
     FPos = 5;
     FSource.resize(sourceSize);
     for (size_t i = 0; i < sourceSize; ++i) FSource[i] = static_cast<char>(i * 7 + (i >> 8));
-    FMaxBlock = std::max<int32_t>(512, std::min<int32_t>(requested, TNetTrivialFTP::KMaxBlockSize));
+    FMaxBlock = std::max<int32_t>(512, std::min<int32_t>(requested, TNetTrivialFTP::kMaxBlockSize));
 
     TNetStackClass previous = NetStackState().SetStackClass(&TScriptedNetStack::Make);
     {

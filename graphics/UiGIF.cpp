@@ -103,7 +103,7 @@ void TUiGIFImage::Clear() {
   FCurrentFrame = -1;
   FScreenWidth = FScreenHeight = 0;
   FVersion = "89a";
-  FBackgroundColor = UiGIFNoColor;
+  FBackgroundColor = kUiGIFNoColor;
   FLooping = false;
   FRepeatCount = 0;
   FComment.clear();
@@ -286,7 +286,7 @@ void TUiGIFFrame::ApplyGraphicControl() {
     const auto* gc = dynamic_cast<const TUiGIFGraphicControlExtension*>(e.get());
     if (!gc) continue;
     if (!gc->HasTransparency()) {
-      FTransparentColor = UiGIFNoColor;
+      FTransparentColor = kUiGIFNoColor;
     } else if (gc->TransparentIndex < FColorTable.Count) {
       // Drawing leaves out a colour, not an index: make this entry's colour its own, so that
       // no other index disappears with it. The walk over blue values ends: at most 255 other
@@ -573,7 +573,7 @@ const TDIBitmap& TUiGIFFrame::Bitmap() {
 void TUiGIFFrame::Decode() {
   if (FBitsPerPixel > 8) Fail("Wrong number of colors; must be a power of 2");
   const int dibBits = FBitsPerPixel == 1 ? 1 : FBitsPerPixel <= 4 ? 4 : 8;
-  if (uint64_t{FWidth} * FHeight > UiGIFMaxPixels)
+  if (uint64_t{FWidth} * FHeight > kUiGIFMaxPixels)
     Fail(Format("GIF image too large: %u x %u pixels", static_cast<unsigned>(FWidth), static_cast<unsigned>(FHeight)));
   auto dib = std::make_unique<TDIBitmap>();
   dib->Create(FWidth, FHeight, dibBits);
@@ -601,7 +601,7 @@ namespace {
 // bitmap will have; one that can never be decoded has none, so that nobody sizes a surface
 // after it.
 bool WillDecode(const TUiGIFFrame& f) {
-  return f.BitsPerPixel() <= 8 && uint64_t{f.Width()} * f.Height() <= UiGIFMaxPixels;
+  return f.BitsPerPixel() <= 8 && uint64_t{f.Width()} * f.Height() <= kUiGIFMaxPixels;
 }
 }  // namespace
 
@@ -626,14 +626,14 @@ bool TUiGIFImage::Empty() const {
 bool TUiGIFImage::Transparent() const {
   if (!FTransparent) return false;
   return std::any_of(FFrames.begin(), FFrames.end(),
-                     [](const auto& f) { return f->TransparentColor() != UiGIFNoColor; });
+                     [](const auto& f) { return f->TransparentColor() != kUiGIFNoColor; });
 }
 
 void TUiGIFImage::Draw(TCanvas& canvas, const TRect& r) {
   TUiGIFFrame* f = Current();
   if (!f || Empty()) return;
   const TDIBitmap& dib = f->Bitmap();
-  const bool leaveOut = FTransparent && f->TransparentColor() != UiGIFNoColor;
+  const bool leaveOut = FTransparent && f->TransparentColor() != kUiGIFNoColor;
   canvas.StretchDIB(r, dib, leaveOut ? f->TransparentColor() : clNone);
 }
 
@@ -643,16 +643,16 @@ std::string TUiGIFImage::CommentText() const {
   return s;
 }
 
-void TUiGIFImage::Assign(const TPersistent* Source) {
-  if (Source == this) return;
-  const auto* g = dynamic_cast<const TUiGIFImage*>(Source);
+void TUiGIFImage::Assign(const TPersistent* source) {
+  if (source == this) return;
+  const auto* g = dynamic_cast<const TUiGIFImage*>(source);
   if (!g) {
-    if (!Source) {
+    if (!source) {
       Clear();
       Changed();
       return;
     }
-    return TGraphic::Assign(Source);
+    return TGraphic::Assign(source);
   }
   Clear();
   for (const auto& f : g->FFrames) FFrames.push_back(f->Clone(this));

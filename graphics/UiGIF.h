@@ -23,13 +23,13 @@
 // it during start-up, so a program that only names the class in stored pictures still has it.
 bool RegisterUiGIFImage();
 namespace {
-[[maybe_unused]] const bool UiGIFImageRegistered = RegisterUiGIFImage();
+[[maybe_unused]] const bool kUiGIFImageRegistered = RegisterUiGIFImage();
 }
 
 // The sentinel for "no transparent colour".
-constexpr TColor UiGIFNoColor = 0x1FFFFFFF;
+constexpr TColor kUiGIFNoColor = 0x1FFFFFFF;
 // Frames whose bitmap would exceed this many pixels are refused.
-constexpr uint64_t UiGIFMaxPixels = uint64_t{64} * 1024 * 1024;
+constexpr uint64_t kUiGIFMaxPixels = uint64_t{64} * 1024 * 1024;
 
 struct TUiGIFColor {
   uint8_t Red = 0, Green = 0, Blue = 0;
@@ -77,7 +77,7 @@ struct TUiGIFReader;
 
 class TUiGIFFrame : public TObject {
  public:
-  explicit TUiGIFFrame(TUiGIFImage* AOwner) : FOwner(AOwner) {}
+  explicit TUiGIFFrame(TUiGIFImage* owner) : FOwner(owner) {}
   ~TUiGIFFrame() override;
 
   TUiGIFImage* Owner() const { return FOwner; }
@@ -90,7 +90,7 @@ class TUiGIFFrame : public TObject {
   bool LocalColors() const { return FLocalColors; }
   bool Interlaced() const { return FInterlaced; }
   bool Corrupted() const { return FCorrupted; }
-  // UiGIFNoColor when the frame has none.
+  // kUiGIFNoColor when the frame has none.
   TColor TransparentColor() const { return FTransparentColor; }
   int32_t AnimateInterval() const { return FAnimateInterval; }
   uint8_t DisposalMethod() const { return FDisposalMethod; }
@@ -99,7 +99,7 @@ class TUiGIFFrame : public TObject {
   const std::vector<uint8_t>& EncodedData() const { return FEncodedData; }
 
   // The decoded bitmap, made on first use and kept. Raises EInvalidGraphicOperation for a
-  // frame over UiGIFMaxPixels or of more than 8 bits, EOutOfResources when memory runs out.
+  // frame over kUiGIFMaxPixels or of more than 8 bits, EOutOfResources when memory runs out.
   const TDIBitmap& Bitmap();
   bool HasBitmap() const { return FBitmap != nullptr; }
 
@@ -117,7 +117,7 @@ class TUiGIFFrame : public TObject {
   bool FLocalColors = false;
   bool FInterlaced = false;
   bool FCorrupted = false;
-  TColor FTransparentColor = UiGIFNoColor;
+  TColor FTransparentColor = kUiGIFNoColor;
   int32_t FAnimateInterval = 0;
   uint8_t FDisposalMethod = 0;
   std::vector<std::unique_ptr<TUiGIFExtension>> FExtensions;
@@ -145,7 +145,7 @@ class TUiGIFImage : public TGraphic {
   // Reads a whole GIF file held in memory (copied first).
   void LoadFromBytes(const void* data, size_t size);
   std::unique_ptr<TGraphic> CloneEmpty() const override { return std::make_unique<TUiGIFImage>(); }
-  void Assign(const TPersistent* Source) override;
+  void Assign(const TPersistent* source) override;
   std::string ClassName() const override { return "TUiGIFImage"; }
 
   int FrameCount() const { return static_cast<int>(FFrames.size()); }
@@ -177,7 +177,7 @@ class TUiGIFImage : public TGraphic {
   int FCurrentFrame = -1;
   uint16_t FScreenWidth = 0, FScreenHeight = 0;
   std::string FVersion = "89a";
-  TColor FBackgroundColor = UiGIFNoColor;
+  TColor FBackgroundColor = kUiGIFNoColor;
   bool FLooping = false;
   uint16_t FRepeatCount = 0;
   std::vector<std::string> FComment;

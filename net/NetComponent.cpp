@@ -16,23 +16,23 @@ int32_t WrappingAdd(int32_t a, int32_t b) {
 std::atomic<TNetAntiFreezeBase*> GCurrentAntiFreeze{nullptr};
 
 // Static initialisation runs on the program's main thread.
-const std::thread::id GMainThread = std::this_thread::get_id();
+const std::thread::id kMainThread = std::this_thread::get_id();
 
 }  // namespace
 
-TNetComponent::TNetComponent(TComponent* AOwner) : TNetBaseComponent(AOwner) { NetStackState().ComponentCreated(); }
+TNetComponent::TNetComponent(TComponent* owner) : TNetBaseComponent(owner) { NetStackState().ComponentCreated(); }
 
 TNetComponent::~TNetComponent() { NetStackState().ComponentDestroyed(); }
 
-void TNetComponent::StartWork(TWorkMode AWorkMode, int32_t ASize) {
-  TWorkRecord& w = FWork[AWorkMode];
+void TNetComponent::StartWork(TWorkMode workMode, int32_t size) {
+  TWorkRecord& w = FWork[workMode];
   w.Level = WrappingAdd(w.Level, 1);
   if (w.Level == 1) {
-    w.Size = ASize;
+    w.Size = size;
     w.Position = 0;
     if (!OnWorkBegin) return;
     try {
-      OnWorkBegin(this, AWorkMode, ASize);
+      OnWorkBegin(this, workMode, size);
     } catch (...) {
       // The caller never got its period, so it will not close it: leave the mode closed.
       w.Level = WrappingAdd(w.Level, -1);
@@ -41,22 +41,22 @@ void TNetComponent::StartWork(TWorkMode AWorkMode, int32_t ASize) {
   }
 }
 
-void TNetComponent::ReportWork(TWorkMode AWorkMode, int32_t ACount) {
-  TWorkRecord& w = FWork[AWorkMode];
+void TNetComponent::ReportWork(TWorkMode workMode, int32_t count) {
+  TWorkRecord& w = FWork[workMode];
   if (w.Level <= 0) return;
-  w.Position = WrappingAdd(w.Position, ACount);
-  if (OnWork) OnWork(this, AWorkMode, w.Position);
+  w.Position = WrappingAdd(w.Position, count);
+  if (OnWork) OnWork(this, workMode, w.Position);
 }
 
-void TNetComponent::FinishWork(TWorkMode AWorkMode) {
-  TWorkRecord& w = FWork[AWorkMode];
+void TNetComponent::FinishWork(TWorkMode workMode) {
+  TWorkRecord& w = FWork[workMode];
   // The level goes down after the event, so that work the handler does is nested in the
   // period; and also when the handler raises, so that the period is closed either way.
   TScopeExit lower([&w] { w.Level = WrappingAdd(w.Level, -1); });
-  if (w.Level == 1 && OnWorkEnd) OnWorkEnd(this, AWorkMode);
+  if (w.Level == 1 && OnWorkEnd) OnWorkEnd(this, workMode);
 }
 
-TNetAntiFreezeBase::TNetAntiFreezeBase(TComponent* AOwner) : TNetBaseComponent(AOwner) {
+TNetAntiFreezeBase::TNetAntiFreezeBase(TComponent* owner) : TNetBaseComponent(owner) {
   GCurrentAntiFreeze.store(this);
 }
 
@@ -66,11 +66,11 @@ TNetAntiFreezeBase* TNetAntiFreezeBase::CurrentAntiFreeze() { return GCurrentAnt
 
 bool TNetAntiFreezeBase::InEffect() {
   TNetAntiFreezeBase* a = CurrentAntiFreeze();
-  return a && std::this_thread::get_id() == GMainThread && a->Active();
+  return a && std::this_thread::get_id() == kMainThread && a->Active();
 }
 
-void TNetAntiFreezeBase::Pulse(bool AIdle, bool AOverride) {
+void TNetAntiFreezeBase::Pulse(bool idle, bool forced) {
   if (!InEffect()) return;
   TNetAntiFreezeBase* a = CurrentAntiFreeze();
-  if ((AIdle || !a->OnlyWhenIdle() || AOverride) && a->Active()) a->ProcessPending();
+  if ((idle || !a->OnlyWhenIdle() || forced) && a->Active()) a->ProcessPending();
 }

@@ -19,10 +19,10 @@ enum TWorkMode { wmRead, wmWrite };
 enum TNetStatus { hsResolving, hsConnecting, hsConnected, hsDisconnecting, hsDisconnected, hsStatusText,
                   ftpTransfer, ftpReady, ftpAborted };
 
-using TWorkBeginEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode, int32_t AWorkCountMax)>;
-using TWorkEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode, int32_t AWorkCount)>;
-using TWorkEndEvent = std::function<void(TObject* Sender, TWorkMode AWorkMode)>;
-using TNetStatusEvent = std::function<void(TObject* ASender, TNetStatus AStatus, const std::string& AStatusText)>;
+using TWorkBeginEvent = std::function<void(TObject* sender, TWorkMode workMode, int32_t workCountMax)>;
+using TWorkEvent = std::function<void(TObject* sender, TWorkMode workMode, int32_t workCount)>;
+using TWorkEndEvent = std::function<void(TObject* sender, TWorkMode workMode)>;
+using TNetStatusEvent = std::function<void(TObject* sender, TNetStatus status, const std::string& statusText)>;
 
 class TNetBaseComponent : public TComponent {
  public:
@@ -32,12 +32,12 @@ class TNetBaseComponent : public TComponent {
 class TNetComponent : public TNetBaseComponent {
  public:
   // Raises what creating the socket stack raises (the first component only).
-  explicit TNetComponent(TComponent* AOwner);
+  explicit TNetComponent(TComponent* owner);
   ~TNetComponent() override;
 
-  virtual void StartWork(TWorkMode AWorkMode, int32_t ASize);
-  virtual void ReportWork(TWorkMode AWorkMode, int32_t ACount);
-  virtual void FinishWork(TWorkMode AWorkMode);
+  virtual void StartWork(TWorkMode workMode, int32_t size);
+  virtual void ReportWork(TWorkMode workMode, int32_t count);
+  virtual void FinishWork(TWorkMode workMode);
 
   // Published here; no operation of this program raises it.
   TNetStatusEvent OnStatus;
@@ -58,7 +58,7 @@ class TNetComponent : public TNetBaseComponent {
 class TNetAntiFreezeBase : public TNetBaseComponent {
  public:
   // The newest anti-freeze becomes the current one.
-  explicit TNetAntiFreezeBase(TComponent* AOwner);
+  explicit TNetAntiFreezeBase(TComponent* owner);
   // Any anti-freeze destroyed leaves none current.
   ~TNetAntiFreezeBase() override;
 
@@ -77,8 +77,8 @@ class TNetAntiFreezeBase : public TNetBaseComponent {
   static TNetAntiFreezeBase* CurrentAntiFreeze();
   // An active anti-freeze is current and the caller is the program's main thread.
   static bool InEffect();
-  // Called by every socket wait after it returns; AIdle when the wait found nothing.
-  static void Pulse(bool AIdle, bool AOverride = false);
+  // Called by every socket wait after it returns; idle when the wait found nothing.
+  static void Pulse(bool idle, bool forced = false);
 
  private:
   bool FActive = true;

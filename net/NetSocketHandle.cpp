@@ -9,9 +9,9 @@ TNetSocketHandle::TNetSocketHandle() {
 
 TNetSocketHandle::~TNetSocketHandle() { Close(); }
 
-void TNetSocketHandle::Open(int ASocketType, int AProtocol) {
+void TNetSocketHandle::Open(int socketType, int protocol) {
   Close();
-  FSocketId = GStack().NewSocket(ASocketType, AProtocol);
+  FSocketId = GStack().NewSocket(socketType, protocol);
   FIsOpen = true;
 }
 
@@ -29,49 +29,49 @@ void TNetSocketHandle::Close() {
   }
 }
 
-int TNetSocketHandle::ReceiveBytesFrom(void* ABuffer, int ALength, std::string& AFromAddress, uint16_t& AFromPort) {
-  return GStack().RecvFrom(FSocketId, ABuffer, ALength, 0, AFromAddress, AFromPort);
+int TNetSocketHandle::ReceiveBytesFrom(void* buffer, int length, std::string& fromAddress, uint16_t& fromPort) {
+  return GStack().RecvFrom(FSocketId, buffer, length, 0, fromAddress, fromPort);
 }
 
-bool TNetSocketHandle::WaitReadable(int AWaitMs) {
+bool TNetSocketHandle::WaitReadable(int waitMs) {
   if (!FIsOpen) throw ENetConnClosedGracefully("Connection Closed Gracefully.");
   if (TNetAntiFreezeBase::InEffect()) {
     // Slices of IdleTimeOut, so that the anti-freeze runs between them.
     const int slice = TNetAntiFreezeBase::CurrentAntiFreeze()->IdleTimeOut();
-    if (AWaitMs == -2) {
+    if (waitMs == -2) {
       while (!WaitReadable(slice)) {
       }
       return true;
     }
-    if (AWaitMs > slice) {
-      if (WaitReadable(AWaitMs - slice)) return true;
-      AWaitMs = slice;
+    if (waitMs > slice) {
+      if (WaitReadable(waitMs - slice)) return true;
+      waitMs = slice;
     }
   }
   FWaitList.clear();
   FWaitList.push_back(FSocketId);
-  const bool readable = GStack().Select(&FWaitList, nullptr, AWaitMs, nullptr) == 1;
+  const bool readable = GStack().Select(&FWaitList, nullptr, waitMs, nullptr) == 1;
   TNetAntiFreezeBase::Pulse(!readable);
   return readable;
 }
 
-void TNetSocketHandle::SendBytesTo(const std::string& AAddress, uint16_t APort, const void* ABuffer, int ACount) {
+void TNetSocketHandle::SendBytesTo(const std::string& address, uint16_t port, const void* buffer, int count) {
   TNetStack& stack = GStack();
-  const int sent = stack.SendTo(FSocketId, ABuffer, ACount, 0, AAddress, APort);
+  const int sent = stack.SendTo(FSocketId, buffer, count, 0, address, port);
   if (sent == Winsock::SOCKET_ERROR && stack.WSAGetLastError() == Winsock::WSAEMSGSIZE)
     throw ENetPackageSizeTooBig("Package Size Too Big.");
   stack.CheckResult(sent);
-  if (sent != ACount) throw ENetNotAllBytesSent("Not all bytes sent.");
+  if (sent != count) throw ENetNotAllBytesSent("Not all bytes sent.");
 }
 
-void TNetSocketHandle::SetOption(int ALevel, int AOptName, const void* AValue, int AValueLength) {
-  GStack().CheckResult(GStack().SetSockOpt(FSocketId, ALevel, AOptName, AValue, AValueLength));
+void TNetSocketHandle::SetOption(int level, int optName, const void* value, int valueLength) {
+  GStack().CheckResult(GStack().SetSockOpt(FSocketId, level, optName, value, valueLength));
 }
 
-void TNetSocketHandle::ClearState(bool AResetLocal) {
+void TNetSocketHandle::ClearState(bool resetLocal) {
   FIsOpen = false;
   FSocketId = Winsock::INVALID_SOCKET;
-  if (AResetLocal) {
+  if (resetLocal) {
     FIP.clear();
     FPort = 0;
   }

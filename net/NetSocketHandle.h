@@ -56,19 +56,19 @@ class TNetSocketHandle : public TObject {
   int32_t PeerPort() const { return FPeerPort; }
 
   // Closes any socket first; raises ENetInvalidSocket "Cannot allocate socket.".
-  void Open(int ASocketType, int AProtocol);
+  void Open(int socketType, int protocol);
   // Shuts the socket down for sending and closes it; both results are ignored.
   virtual void Close();
   // One receive; the platform's result (-1 on failure, which the caller checks).
-  virtual int ReceiveBytesFrom(void* ABuffer, int ALength, std::string& AFromAddress, uint16_t& AFromPort);
+  virtual int ReceiveBytesFrom(void* buffer, int length, std::string& fromAddress, uint16_t& fromPort);
   // Wait values: -2 without limit, 0 look once, positive milliseconds. False when nothing came
   // or the platform's wait failed; raises ENetConnClosedGracefully on a closed socket.
-  bool WaitReadable(int AWaitMs);
+  bool WaitReadable(int waitMs);
   // Raises ENetPackageSizeTooBig, ENetSocketError or ENetNotAllBytesSent.
-  void SendBytesTo(const std::string& AAddress, uint16_t APort, const void* ABuffer, int ACount);
+  void SendBytesTo(const std::string& address, uint16_t port, const void* buffer, int count);
   // Raises ENetSocketError when the platform refuses.
-  void SetOption(int ALevel, int AOptName, const void* AValue, int AValueLength);
-  void ClearState(bool AResetLocal);
+  void SetOption(int level, int optName, const void* value, int valueLength);
+  void ClearState(bool resetLocal);
 
  private:
   std::string FIP;

@@ -11,7 +11,7 @@ struct TErrorText {
   const char* Text;
 };
 
-constexpr TErrorText KErrorTexts[] = {
+constexpr TErrorText kErrorTexts[] = {
     {10004, "Interrupted system call."},
     {10009, "Bad file number."},
     {10013, "Access denied."},
@@ -73,40 +73,40 @@ std::array<std::string, 4> SplitAddress(const std::string& text) {
 
 }  // namespace
 
-std::string TNetStack::ResolveAddress(const std::string& AHost) {
-  if (SameText(AHost, "LOCALHOST")) return "127.0.0.1";
-  if (IsDottedQuad(AHost)) return AHost;
-  return LookupHostName(AHost);
+std::string TNetStack::ResolveAddress(const std::string& host) {
+  if (SameText(host, "LOCALHOST")) return "127.0.0.1";
+  if (IsDottedQuad(host)) return host;
+  return LookupHostName(host);
 }
 
-bool TNetStack::IsDottedQuad(const std::string& AText) {
-  for (const std::string& part : SplitAddress(AText)) {
+bool TNetStack::IsDottedQuad(const std::string& text) {
+  for (const std::string& part : SplitAddress(text)) {
     int32_t v = 0;
     if (!TryStrToInt(part, v) || v < 0 || v > 255) return false;
   }
   return true;
 }
 
-TNetSocket TNetStack::NewSocket(int ASocketType, int AProtocol) {
-  const TNetSocket s = Socket(Winsock::AF_INET, ASocketType, AProtocol);
+TNetSocket TNetStack::NewSocket(int socketType, int protocol) {
+  const TNetSocket s = Socket(Winsock::AF_INET, socketType, protocol);
   if (s == Winsock::INVALID_SOCKET) throw ENetInvalidSocket("Cannot allocate socket.");
   return s;
 }
 
-bool TNetStack::CheckResult(int AResult, std::initializer_list<int> AIgnored) {
-  if (AResult != Winsock::SOCKET_ERROR) return false;
+bool TNetStack::CheckResult(int result, std::initializer_list<int> ignored) {
+  if (result != Winsock::SOCKET_ERROR) return false;
   FLastErrorCode = WSAGetLastError();
-  if (std::find(AIgnored.begin(), AIgnored.end(), FLastErrorCode) != AIgnored.end()) return true;
+  if (std::find(ignored.begin(), ignored.end(), FLastErrorCode) != ignored.end()) return true;
   RaiseSocketFailure(FLastErrorCode);
 }
 
-void TNetStack::RaiseSocketFailure(int AErrorCode) { throw ENetSocketError(AErrorCode, SocketErrorText(AErrorCode)); }
+void TNetStack::RaiseSocketFailure(int errorCode) { throw ENetSocketError(errorCode, SocketErrorText(errorCode)); }
 
-std::string TNetStack::SocketErrorText(int AErrorCode) {
+std::string TNetStack::SocketErrorText(int errorCode) {
   const char* text = "";
-  for (const TErrorText& e : KErrorTexts)
-    if (e.Number == AErrorCode) text = e.Text;
-  return Format("Socket Error # %d\r\n%s", AErrorCode, text);
+  for (const TErrorText& e : kErrorTexts)
+    if (e.Number == errorCode) text = e.Text;
+  return Format("Socket Error # %d\r\n%s", errorCode, text);
 }
 
 // ---- the process-wide state ----
@@ -139,9 +139,9 @@ void TNetStackState::ComponentDestroyed() {
   }
 }
 
-TNetStackClass TNetStackState::SetStackClass(TNetStackClass AClass) {
+TNetStackClass TNetStackState::SetStackClass(TNetStackClass stackClass) {
   std::lock_guard<std::mutex> g(FLock);
   TNetStackClass previous = FStackClass;
-  FStackClass = AClass;
+  FStackClass = stackClass;
   return previous;
 }

@@ -66,38 +66,38 @@ class TNetStack : public TObject {
   int LastErrorCode() const { return FLastErrorCode; }
 
   // "LOCALHOST" in any case, a dotted quad unchanged, anything else through LookupHostName.
-  std::string ResolveAddress(const std::string& AHost);
-  static bool IsDottedQuad(const std::string& AText);
+  std::string ResolveAddress(const std::string& host);
+  static bool IsDottedQuad(const std::string& text);
   // A datagram or stream socket of the IPv4 family; raises ENetInvalidSocket on failure.
-  TNetSocket NewSocket(int ASocketType, int AProtocol);
+  TNetSocket NewSocket(int socketType, int protocol);
   // False for any result but -1; for -1 records the platform's error and returns true when it
-  // is among AIgnored, else raises ENetSocketError.
-  bool CheckResult(int AResult, std::initializer_list<int> AIgnored = {});
-  [[noreturn]] void RaiseSocketFailure(int AErrorCode);
+  // is among ignored, else raises ENetSocketError.
+  bool CheckResult(int result, std::initializer_list<int> ignored = {});
+  [[noreturn]] void RaiseSocketFailure(int errorCode);
 
-  virtual std::string SocketErrorText(int AErrorCode);
+  virtual std::string SocketErrorText(int errorCode);
 
   // The wrapped platform calls, in the order of the platform's function list. Results are the
   // platform's (-1 on failure); only LookupHostName raises.
-  virtual std::string LookupHostName(const std::string& AHostName) = 0;
-  virtual uint16_t HostToNet16(uint16_t AValue) = 0;
-  virtual uint16_t NetToHost16(uint16_t AValue) = 0;
-  virtual int RecvFrom(TNetSocket ASocket, void* ABuffer, int ALength, int AFlags, std::string& AFromAddress,
-                       uint16_t& AFromPort) = 0;
+  virtual std::string LookupHostName(const std::string& hostName) = 0;
+  virtual uint16_t HostToNet16(uint16_t value) = 0;
+  virtual uint16_t NetToHost16(uint16_t value) = 0;
+  virtual int RecvFrom(TNetSocket socket, void* buffer, int length, int flags, std::string& fromAddress,
+                       uint16_t& fromPort) = 0;
   // Waits on up to 64 sockets per list (ENetStackSetSizeExceeded beyond); lists may be null.
-  // AWaitMs -2 waits without limit. Each list keeps only the sockets found ready.
-  virtual int Select(TNetSocketList* AReadList, TNetSocketList* AWriteList, int AWaitMs,
-                     TNetSocketList* AErrorList) = 0;
-  virtual int SendTo(TNetSocket ASocket, const void* ABuffer, int ALength, int AFlags, const std::string& AAddress,
-                     uint16_t APort) = 0;
-  virtual int SetSockOpt(TNetSocket ASocket, int ALevel, int AOptName, const void* AValue, int AValueLength) = 0;
-  virtual TNetSocket Socket(int AFamily, int ASocketType, int AProtocol) = 0;
-  virtual int Shutdown(TNetSocket ASocket, int AHow) = 0;
-  virtual int CloseSocket(TNetSocket ASocket) = 0;
+  // waitMs -2 waits without limit. Each list keeps only the sockets found ready.
+  virtual int Select(TNetSocketList* readList, TNetSocketList* writeList, int waitMs,
+                     TNetSocketList* errorList) = 0;
+  virtual int SendTo(TNetSocket socket, const void* buffer, int length, int flags, const std::string& address,
+                     uint16_t port) = 0;
+  virtual int SetSockOpt(TNetSocket socket, int level, int optName, const void* value, int valueLength) = 0;
+  virtual TNetSocket Socket(int family, int socketType, int protocol) = 0;
+  virtual int Shutdown(TNetSocket socket, int how) = 0;
+  virtual int CloseSocket(TNetSocket socket) = 0;
   virtual int WSAGetLastError() = 0;
-  virtual std::string AddressToText(const TNetAddressBytes& AAddress) = 0;
+  virtual std::string AddressToText(const TNetAddressBytes& address) = 0;
   // Raises the integer-conversion error for a part that is not an integer.
-  virtual TNetAddressBytes TextToAddress(const std::string& AText) = 0;
+  virtual TNetAddressBytes TextToAddress(const std::string& text) = 0;
 
  private:
   int FLastErrorCode = 0;
@@ -119,7 +119,7 @@ class TNetStackState {
   void ComponentCreated();
   void ComponentDestroyed();
   // Returns the class registered before.
-  TNetStackClass SetStackClass(TNetStackClass AClass);
+  TNetStackClass SetStackClass(TNetStackClass stackClass);
 
  private:
   std::mutex FLock;

@@ -22,7 +22,7 @@ TStartedFlag& StartedFlag() {
   return flag;
 }
 
-constexpr uint16_t KRequestedVersion = 0x0202;
+constexpr uint16_t kRequestedVersion = 0x0202;
 
 bool FillSet(Winsock::TFdSet& set, const TNetSocketList* list) {
   Winsock::FdZero(set);
@@ -51,80 +51,80 @@ TNetStackWindows::TNetStackWindows() {
   std::lock_guard<std::mutex> g(flag.Lock);
   if (flag.Started.load()) return;
   Winsock::TWSAData data;
-  if (NetWinSock2::Startup(KRequestedVersion, data) != 0) throw ENetStackInitializationFailed("Winsock Initialization Error.");
+  if (NetWinSock2::Startup(kRequestedVersion, data) != 0) throw ENetStackInitializationFailed("Winsock Initialization Error.");
   flag.Started.store(true);
 }
 
-std::string TNetStackWindows::SocketErrorText(int AErrorCode) {
-  if (AErrorCode == Winsock::WSAHOST_NOT_FOUND) return Format("Socket Error # %d\r\n%s", AErrorCode, "Host not found.");
-  return TNetStack::SocketErrorText(AErrorCode);
+std::string TNetStackWindows::SocketErrorText(int errorCode) {
+  if (errorCode == Winsock::WSAHOST_NOT_FOUND) return Format("Socket Error # %d\r\n%s", errorCode, "Host not found.");
+  return TNetStack::SocketErrorText(errorCode);
 }
 
-std::string TNetStackWindows::LookupHostName(const std::string& AHostName) {
+std::string TNetStackWindows::LookupHostName(const std::string& hostName) {
   uint32_t addr = 0;
-  if (NetWinSock2::GetHostByName(AHostName, addr) != 0) CheckResult(Winsock::SOCKET_ERROR);
+  if (NetWinSock2::GetHostByName(hostName, addr) != 0) CheckResult(Winsock::SOCKET_ERROR);
   TNetAddressBytes bytes;
   std::memcpy(bytes.data(), &addr, 4);
   return AddressToText(bytes);
 }
 
-uint16_t TNetStackWindows::HostToNet16(uint16_t AValue) { return NetWinSock2::Htons(AValue); }
-uint16_t TNetStackWindows::NetToHost16(uint16_t AValue) { return NetWinSock2::Ntohs(AValue); }
+uint16_t TNetStackWindows::HostToNet16(uint16_t value) { return NetWinSock2::Htons(value); }
+uint16_t TNetStackWindows::NetToHost16(uint16_t value) { return NetWinSock2::Ntohs(value); }
 
-int TNetStackWindows::RecvFrom(TNetSocket ASocket, void* ABuffer, int ALength, int AFlags, std::string& AFromAddress,
-                               uint16_t& AFromPort) {
+int TNetStackWindows::RecvFrom(TNetSocket socket, void* buffer, int length, int flags, std::string& fromAddress,
+                               uint16_t& fromPort) {
   Winsock::TSockAddrIn from;  // zeroed: a sender the platform does not name reads as 0.0.0.0:0
-  const int r = NetWinSock2::RecvFrom(ASocket, ABuffer, ALength, AFlags, &from);
+  const int r = NetWinSock2::RecvFrom(socket, buffer, length, flags, &from);
   TNetAddressBytes bytes;
   std::memcpy(bytes.data(), &from.Addr, 4);
-  AFromAddress = AddressToText(bytes);
-  AFromPort = from.Port;  // the platform's address record holds the port in host order already
+  fromAddress = AddressToText(bytes);
+  fromPort = from.Port;  // the platform's address record holds the port in host order already
   return r;
 }
 
-int TNetStackWindows::Select(TNetSocketList* AReadList, TNetSocketList* AWriteList, int AWaitMs,
-                             TNetSocketList* AErrorList) {
+int TNetStackWindows::Select(TNetSocketList* readList, TNetSocketList* writeList, int waitMs,
+                             TNetSocketList* errorList) {
   Winsock::TFdSet rd, wr, er;
-  if (!FillSet(rd, AReadList) || !FillSet(wr, AWriteList) || !FillSet(er, AErrorList))
+  if (!FillSet(rd, readList) || !FillSet(wr, writeList) || !FillSet(er, errorList))
     throw ENetStackSetSizeExceeded("Set Size Exceeded.");
   Winsock::TTimeVal tv;
-  tv.tv_sec = AWaitMs / 1000;
-  tv.tv_usec = (AWaitMs % 1000) * 1000;
-  const int r = NetWinSock2::Select(AReadList ? &rd : nullptr, AWriteList ? &wr : nullptr,
-                                    AErrorList ? &er : nullptr, AWaitMs == -2 ? nullptr : &tv);
-  Refill(AReadList, rd);
-  Refill(AWriteList, wr);
-  Refill(AErrorList, er);
+  tv.tv_sec = waitMs / 1000;
+  tv.tv_usec = (waitMs % 1000) * 1000;
+  const int r = NetWinSock2::Select(readList ? &rd : nullptr, writeList ? &wr : nullptr,
+                                    errorList ? &er : nullptr, waitMs == -2 ? nullptr : &tv);
+  Refill(readList, rd);
+  Refill(writeList, wr);
+  Refill(errorList, er);
   return r;
 }
 
-int TNetStackWindows::SendTo(TNetSocket ASocket, const void* ABuffer, int ALength, int AFlags,
-                             const std::string& AAddress, uint16_t APort) {
-  const TNetAddressBytes bytes = TextToAddress(AAddress);
+int TNetStackWindows::SendTo(TNetSocket socket, const void* buffer, int length, int flags,
+                             const std::string& address, uint16_t port) {
+  const TNetAddressBytes bytes = TextToAddress(address);
   Winsock::TSockAddrIn to;
   std::memcpy(&to.Addr, bytes.data(), 4);
-  to.Port = APort;  // host order: the platform's address record converts it
-  return NetWinSock2::SendTo(ASocket, ABuffer, ALength, AFlags, to);
+  to.Port = port;  // host order: the platform's address record converts it
+  return NetWinSock2::SendTo(socket, buffer, length, flags, to);
 }
 
-int TNetStackWindows::SetSockOpt(TNetSocket ASocket, int ALevel, int AOptName, const void* AValue, int AValueLength) {
-  return NetWinSock2::SetSockOpt(ASocket, ALevel, AOptName, AValue, AValueLength);
+int TNetStackWindows::SetSockOpt(TNetSocket socket, int level, int optName, const void* value, int valueLength) {
+  return NetWinSock2::SetSockOpt(socket, level, optName, value, valueLength);
 }
 
-TNetSocket TNetStackWindows::Socket(int AFamily, int ASocketType, int AProtocol) {
-  return NetWinSock2::Socket(AFamily, ASocketType, AProtocol);
+TNetSocket TNetStackWindows::Socket(int family, int socketType, int protocol) {
+  return NetWinSock2::Socket(family, socketType, protocol);
 }
 
-int TNetStackWindows::Shutdown(TNetSocket ASocket, int AHow) { return NetWinSock2::Shutdown(ASocket, AHow); }
-int TNetStackWindows::CloseSocket(TNetSocket ASocket) { return NetWinSock2::CloseSocket(ASocket); }
+int TNetStackWindows::Shutdown(TNetSocket socket, int how) { return NetWinSock2::Shutdown(socket, how); }
+int TNetStackWindows::CloseSocket(TNetSocket socket) { return NetWinSock2::CloseSocket(socket); }
 int TNetStackWindows::WSAGetLastError() { return NetWinSock2::GetLastError(); }
 
-std::string TNetStackWindows::AddressToText(const TNetAddressBytes& AAddress) {
+std::string TNetStackWindows::AddressToText(const TNetAddressBytes& address) {
   // Written by hand: this runs for every datagram received.
   char text[16];
   size_t n = 0;
   for (size_t i = 0; i < 4; ++i) {
-    const unsigned v = AAddress[i];
+    const unsigned v = address[i];
     if (i) text[n++] = '.';
     if (v >= 100) text[n++] = static_cast<char>('0' + v / 100);
     if (v >= 10) text[n++] = static_cast<char>('0' + v / 10 % 10);
@@ -133,9 +133,9 @@ std::string TNetStackWindows::AddressToText(const TNetAddressBytes& AAddress) {
   return std::string(text, n);
 }
 
-TNetAddressBytes TNetStackWindows::TextToAddress(const std::string& AText) {
+TNetAddressBytes TNetStackWindows::TextToAddress(const std::string& text) {
   TNetAddressBytes bytes{};
-  std::string rest = AText;
+  std::string rest = text;
   for (size_t i = 0; i < 4; ++i) {
     std::string part;
     const size_t dot = i < 3 ? rest.find('.') : std::string::npos;

@@ -14,23 +14,23 @@ class TNetStackWindows : public TNetStack {
   // Raises ENetStackInitializationFailed when the platform refuses to start.
   TNetStackWindows();
 
-  std::string SocketErrorText(int AErrorCode) override;
+  std::string SocketErrorText(int errorCode) override;
 
-  std::string LookupHostName(const std::string& AHostName) override;
-  uint16_t HostToNet16(uint16_t AValue) override;
-  uint16_t NetToHost16(uint16_t AValue) override;
-  int RecvFrom(TNetSocket ASocket, void* ABuffer, int ALength, int AFlags, std::string& AFromAddress,
-               uint16_t& AFromPort) override;
-  int Select(TNetSocketList* AReadList, TNetSocketList* AWriteList, int AWaitMs, TNetSocketList* AErrorList) override;
-  int SendTo(TNetSocket ASocket, const void* ABuffer, int ALength, int AFlags, const std::string& AAddress,
-             uint16_t APort) override;
-  int SetSockOpt(TNetSocket ASocket, int ALevel, int AOptName, const void* AValue, int AValueLength) override;
-  TNetSocket Socket(int AFamily, int ASocketType, int AProtocol) override;
-  int Shutdown(TNetSocket ASocket, int AHow) override;
-  int CloseSocket(TNetSocket ASocket) override;
+  std::string LookupHostName(const std::string& hostName) override;
+  uint16_t HostToNet16(uint16_t value) override;
+  uint16_t NetToHost16(uint16_t value) override;
+  int RecvFrom(TNetSocket socket, void* buffer, int length, int flags, std::string& fromAddress,
+               uint16_t& fromPort) override;
+  int Select(TNetSocketList* readList, TNetSocketList* writeList, int waitMs, TNetSocketList* errorList) override;
+  int SendTo(TNetSocket socket, const void* buffer, int length, int flags, const std::string& address,
+             uint16_t port) override;
+  int SetSockOpt(TNetSocket socket, int level, int optName, const void* value, int valueLength) override;
+  TNetSocket Socket(int family, int socketType, int protocol) override;
+  int Shutdown(TNetSocket socket, int how) override;
+  int CloseSocket(TNetSocket socket) override;
   int WSAGetLastError() override;
-  std::string AddressToText(const TNetAddressBytes& AAddress) override;
-  TNetAddressBytes TextToAddress(const std::string& AText) override;
+  std::string AddressToText(const TNetAddressBytes& address) override;
+  TNetAddressBytes TextToAddress(const std::string& text) override;
 };
 
 std::unique_ptr<TNetStack> CreateNetStackWindows();

@@ -68,10 +68,10 @@ enum TNetTFTPMode { tfNetAscii, tfOctet };
 class TNetTrivialFTP : public TNetUDPClient {
  public:
   // Block sizes a server may accept (the block-size option's range).
-  static constexpr int32_t KMinBlockSize = 8;
-  static constexpr int32_t KMaxBlockSize = 65464;
+  static constexpr int32_t kMinBlockSize = 8;
+  static constexpr int32_t kMaxBlockSize = 65464;
 
-  explicit TNetTrivialFTP(TComponent* AOwner);
+  explicit TNetTrivialFTP(TComponent* owner);
 
   TNetTFTPMode TransferMode() const { return FTransferMode; }
   void SetTransferMode(TNetTFTPMode v) { FTransferMode = v; }
@@ -84,20 +84,20 @@ class TNetTrivialFTP : public TNetUDPClient {
 
   // Opens the file for reading (EFOpenError "Cannot open file ..." before any traffic), sends
   // it, and closes it on every way out.
-  void PutFile(const std::string& LocalFileName, const std::string& RemoteFileName);
-  // Sends Source from its position to its end; on success the position is at the end.
-  void PutStream(TStream& Source, const std::string& RemoteFileName);
+  void PutFile(const std::string& localFileName, const std::string& remoteFileName);
+  // Sends source from its position to its end; on success the position is at the end.
+  void PutStream(TStream& source, const std::string& remoteFileName);
 
  private:
-  void Transfer(TStream& Source, const std::string& RemoteFileName, int64_t Left);
+  void Transfer(TStream& source, const std::string& remoteFileName, int64_t left);
   void EndTransfer();
-  std::string WriteRequest(const std::string& RemoteFileName) const;
-  // The next datagram from the server into FReceived (at most ALength bytes), or 0 when the
+  std::string WriteRequest(const std::string& remoteFileName) const;
+  // The next datagram from the server into FReceived (at most length bytes), or 0 when the
   // wait ran out.
-  int ReceiveReply(int ALength);
-  // The block size an OACK accepts, or ACurrent when it carries no "blksize" option.
-  int32_t ApplyOptionAck(const uint8_t* APacket, int ALength, int32_t ACurrent) const;
-  [[noreturn]] static void RaiseTftpError(const uint8_t* APacket, int ALength);
+  int ReceiveReply(int length);
+  // The block size an OACK accepts, or current when it carries no "blksize" option.
+  int32_t ApplyOptionAck(const uint8_t* packet, int length, int32_t current) const;
+  [[noreturn]] static void RaiseTftpError(const uint8_t* packet, int length);
 
   TNetTFTPMode FTransferMode = tfOctet;
   int32_t FRequestedBlockSize = 1500;

@@ -1,6 +1,6 @@
 #include "NetUDPBase.h"
 
-TNetUDPBase::TNetUDPBase(TComponent* AOwner) : TNetComponent(AOwner) {
+TNetUDPBase::TNetUDPBase(TComponent* owner) : TNetComponent(owner) {
   FBufferSize = 8192;
   FReceiveTimeout = -2;
 }
@@ -9,19 +9,19 @@ TNetUDPBase::~TNetUDPBase() { SetActive(false); }
 
 bool TNetUDPBase::Active() { return FDesignActive || (FSocketHandle && FSocketHandle->IsOpen()); }
 
-void TNetUDPBase::SetActive(bool AValue) {
-  if (AValue == Active()) return;
+void TNetUDPBase::SetActive(bool value) {
+  if (value == Active()) return;
   if (LoadingOrDesigning())
-    FDesignActive = AValue;
-  else if (AValue)
+    FDesignActive = value;
+  else if (value)
     SocketHandle();
   else
     ReleaseSocketHandle();
 }
 
-void TNetUDPBase::SetBroadcastEnabled(bool AValue) {
-  if (AValue == FBroadcastEnabled) return;
-  FBroadcastEnabled = AValue;
+void TNetUDPBase::SetBroadcastEnabled(bool value) {
+  if (value == FBroadcastEnabled) return;
+  FBroadcastEnabled = value;
   if (Active()) ApplyBroadcastFlag();
 }
 
@@ -48,32 +48,32 @@ void TNetUDPBase::ApplyBroadcastFlag() {
   SocketHandle()->SetOption(Winsock::SOL_SOCKET, Winsock::SO_BROADCAST, &value, sizeof value);
 }
 
-void TNetUDPBase::SendDatagram(const std::string& AHost, uint16_t APort, const std::string& AData) {
-  SendDatagramBuffer(AHost, APort, AData.data(), static_cast<int>(AData.size()));
+void TNetUDPBase::SendDatagram(const std::string& host, uint16_t port, const std::string& data) {
+  SendDatagramBuffer(host, port, data.data(), static_cast<int>(data.size()));
 }
 
-void TNetUDPBase::SendDatagramBuffer(const std::string& AHost, uint16_t APort, const void* ABuffer, int AByteCount) {
-  const std::string address = GStack().ResolveAddress(AHost);
-  SocketHandle()->SendBytesTo(address, APort, ABuffer, AByteCount);
+void TNetUDPBase::SendDatagramBuffer(const std::string& host, uint16_t port, const void* buffer, int byteCount) {
+  const std::string address = GStack().ResolveAddress(host);
+  SocketHandle()->SendBytesTo(address, port, buffer, byteCount);
 }
 
-int TNetUDPBase::ReceiveDatagramBuffer(void* ABuffer, int ALength, std::string& APeerIP, uint16_t& APeerPort,
-                                       int AWaitMs) {
-  if (AWaitMs == -1) AWaitMs = FReceiveTimeout;
+int TNetUDPBase::ReceiveDatagramBuffer(void* buffer, int length, std::string& peerIP, uint16_t& peerPort,
+                                       int waitMs) {
+  if (waitMs == -1) waitMs = FReceiveTimeout;
   TNetSocketHandle* handle = SocketHandle();
-  if (!handle->WaitReadable(AWaitMs)) {
-    APeerIP.clear();
-    APeerPort = 0;
+  if (!handle->WaitReadable(waitMs)) {
+    peerIP.clear();
+    peerPort = 0;
     return 0;
   }
-  const int n = handle->ReceiveBytesFrom(ABuffer, ALength, APeerIP, APeerPort);
+  const int n = handle->ReceiveBytesFrom(buffer, length, peerIP, peerPort);
   GStack().CheckResult(n);
   return n;
 }
 
-std::string TNetUDPBase::ReceiveDatagram(std::string& APeerIP, uint16_t& APeerPort, int AWaitMs) {
+std::string TNetUDPBase::ReceiveDatagram(std::string& peerIP, uint16_t& peerPort, int waitMs) {
   std::string data(static_cast<size_t>(FBufferSize > 0 ? FBufferSize : 0), '\0');
-  const int n = ReceiveDatagramBuffer(data.data(), static_cast<int>(data.size()), APeerIP, APeerPort, AWaitMs);
+  const int n = ReceiveDatagramBuffer(data.data(), static_cast<int>(data.size()), peerIP, peerPort, waitMs);
   data.resize(static_cast<size_t>(n));
   return data;
 }

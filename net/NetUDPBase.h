@@ -15,29 +15,29 @@
 
 class TNetUDPBase : public TNetComponent {
  public:
-  explicit TNetUDPBase(TComponent* AOwner);
+  explicit TNetUDPBase(TComponent* owner);
   ~TNetUDPBase() override;
 
   // Reads true while a socket is open (or, during loading, when Active was stored true).
   virtual bool Active();
-  void SetActive(bool AValue);
+  void SetActive(bool value);
   int32_t BufferSize() const { return FBufferSize; }
   void SetBufferSize(int32_t v) { FBufferSize = v; }
   bool BroadcastEnabled() const { return FBroadcastEnabled; }
-  void SetBroadcastEnabled(bool AValue);
+  void SetBroadcastEnabled(bool value);
 
   // Creates the handle if absent and opens a socket if none is open, with the broadcast flag.
   virtual TNetSocketHandle* SocketHandle();
   virtual void ReleaseSocketHandle();
   virtual void ApplyBroadcastFlag();
 
-  void SendDatagram(const std::string& AHost, uint16_t APort, const std::string& AData);
-  void SendDatagramBuffer(const std::string& AHost, uint16_t APort, const void* ABuffer, int AByteCount);
+  void SendDatagram(const std::string& host, uint16_t port, const std::string& data);
+  void SendDatagramBuffer(const std::string& host, uint16_t port, const void* buffer, int byteCount);
   // 0 with an empty peer when the wait ran out (no exception); a datagram longer than
-  // ALength raises ENetSocketError 10040.
-  int ReceiveDatagramBuffer(void* ABuffer, int ALength, std::string& APeerIP, uint16_t& APeerPort, int AWaitMs = -1);
+  // length raises ENetSocketError 10040.
+  int ReceiveDatagramBuffer(void* buffer, int length, std::string& peerIP, uint16_t& peerPort, int waitMs = -1);
   // Receives into a text of BufferSize bytes, cut to what arrived.
-  std::string ReceiveDatagram(std::string& APeerIP, uint16_t& APeerPort, int AWaitMs = -1);
+  std::string ReceiveDatagram(std::string& peerIP, uint16_t& peerPort, int waitMs = -1);
 
  protected:
   void Loaded() override;

@@ -1,5 +1,5 @@
 #include "NetUDPClient.h"
 
-void TNetUDPClient::SendDatagram(const std::string& AData) {
-  TNetUDPBase::SendDatagram(FHost, static_cast<uint16_t>(FPort), AData);
+void TNetUDPClient::SendDatagram(const std::string& data) {
+  TNetUDPBase::SendDatagram(FHost, static_cast<uint16_t>(FPort), data);
 }

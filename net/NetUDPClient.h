@@ -16,5 +16,5 @@ class TNetUDPClient : public TNetUDPBase {
   void SetReceiveTimeout(int32_t v) { FReceiveTimeout = v; }
 
   // To Host:Port.
-  void SendDatagram(const std::string& AData);
+  void SendDatagram(const std::string& data);
 };

@@ -2,12 +2,12 @@
 
 #include <atomic>
 
-ENetWS2StubError::ENetWS2StubError(std::string ALibraryText, int ASystemError)
-    : ENetException(ASystemError == 0 ? ALibraryText
-                                      : ALibraryText + ": " + NetWinSock2::SystemErrorMessage(ASystemError)),
-      LibraryText(std::move(ALibraryText)),
-      SystemError(ASystemError),
-      SystemErrorText(ASystemError == 0 ? std::string() : NetWinSock2::SystemErrorMessage(ASystemError)) {}
+ENetWS2StubError::ENetWS2StubError(std::string libraryText, int systemError)
+    : ENetException(systemError == 0 ? libraryText
+                                      : libraryText + ": " + NetWinSock2::SystemErrorMessage(systemError)),
+      LibraryText(std::move(libraryText)),
+      SystemError(systemError),
+      SystemErrorText(systemError == 0 ? std::string() : NetWinSock2::SystemErrorMessage(systemError)) {}
 
 namespace NetWinSock2 {
 
@@ -16,27 +16,27 @@ namespace {
 std::atomic<bool> GLoaded{false};
 std::atomic<int> GStartupCount{0};
 
-void Bound(const char* AFunction) {
+void Bound(const char* function) {
   if (!GLoaded.load(std::memory_order_relaxed))
-    throw ENetWS2StubError(Format("Error on call Winsock2 library function %s", AFunction),
+    throw ENetWS2StubError(Format("Error on call Winsock2 library function %s", function),
                            Winsock::WSANOTINITIALISED);
 }
 
 }  // namespace
 
-std::string SystemErrorMessage(int AError) {
-  if (AError == Winsock::WSANOTINITIALISED)
+std::string SystemErrorMessage(int error) {
+  if (error == Winsock::WSANOTINITIALISED)
     return "Either the application has not called WSAStartup, or WSAStartup failed.";
-  return Format("System error %d.", AError);
+  return Format("System error %d.", error);
 }
 
 bool Loaded() { return GLoaded.load(); }
 int StartupCount() { return GStartupCount.load(); }
 
-int Startup(uint16_t AVersion, Winsock::TWSAData& AData) {
+int Startup(uint16_t version, Winsock::TWSAData& data) {
   GLoaded.store(true);
   GStartupCount.fetch_add(1);
-  return Winsock::Startup(AVersion, AData);
+  return Winsock::Startup(version, data);
 }
 
 int Cleanup() {
@@ -51,54 +51,54 @@ int GetLastError() {
   return Winsock::GetLastError();
 }
 
-TNetSocket Socket(int AFamily, int AType, int AProtocol) {
+TNetSocket Socket(int family, int type, int protocol) {
   Bound("socket");
-  return Winsock::Socket(AFamily, AType, AProtocol);
+  return Winsock::Socket(family, type, protocol);
 }
 
-int CloseSocket(TNetSocket ASocket) {
+int CloseSocket(TNetSocket socket) {
   Bound("closesocket");
-  return Winsock::CloseSocket(ASocket);
+  return Winsock::CloseSocket(socket);
 }
 
-int Shutdown(TNetSocket ASocket, int AHow) {
+int Shutdown(TNetSocket socket, int how) {
   Bound("shutdown");
-  return Winsock::Shutdown(ASocket, AHow);
+  return Winsock::Shutdown(socket, how);
 }
 
-int SendTo(TNetSocket ASocket, const void* ABuffer, int ALength, int AFlags, const Winsock::TSockAddrIn& ATo) {
+int SendTo(TNetSocket socket, const void* buffer, int length, int flags, const Winsock::TSockAddrIn& to) {
   Bound("sendto");
-  return Winsock::SendTo(ASocket, ABuffer, ALength, AFlags, ATo);
+  return Winsock::SendTo(socket, buffer, length, flags, to);
 }
 
-int RecvFrom(TNetSocket ASocket, void* ABuffer, int ALength, int AFlags, Winsock::TSockAddrIn* AFrom) {
+int RecvFrom(TNetSocket socket, void* buffer, int length, int flags, Winsock::TSockAddrIn* from) {
   Bound("recvfrom");
-  return Winsock::RecvFrom(ASocket, ABuffer, ALength, AFlags, AFrom);
+  return Winsock::RecvFrom(socket, buffer, length, flags, from);
 }
 
-int Select(Winsock::TFdSet* ARead, Winsock::TFdSet* AWrite, Winsock::TFdSet* AError, const Winsock::TTimeVal* ATimeout) {
+int Select(Winsock::TFdSet* read, Winsock::TFdSet* write, Winsock::TFdSet* error, const Winsock::TTimeVal* timeout) {
   Bound("select");
-  return Winsock::Select(ARead, AWrite, AError, ATimeout);
+  return Winsock::Select(read, write, error, timeout);
 }
 
-int SetSockOpt(TNetSocket ASocket, int ALevel, int AOptName, const void* AValue, int AValueLength) {
+int SetSockOpt(TNetSocket socket, int level, int optName, const void* value, int valueLength) {
   Bound("setsockopt");
-  return Winsock::SetSockOpt(ASocket, ALevel, AOptName, AValue, AValueLength);
+  return Winsock::SetSockOpt(socket, level, optName, value, valueLength);
 }
 
-int GetHostByName(const std::string& AName, uint32_t& AAddress) {
+int GetHostByName(const std::string& name, uint32_t& address) {
   Bound("gethostbyname");
-  return Winsock::GetHostByName(AName, AAddress);
+  return Winsock::GetHostByName(name, address);
 }
 
-uint16_t Htons(uint16_t AValue) {
+uint16_t Htons(uint16_t value) {
   Bound("htons");
-  return Winsock::Htons(AValue);
+  return Winsock::Htons(value);
 }
 
-uint16_t Ntohs(uint16_t AValue) {
+uint16_t Ntohs(uint16_t value) {
   Bound("ntohs");
-  return Winsock::Ntohs(AValue);
+  return Winsock::Ntohs(value);
 }
 
 }  // namespace NetWinSock2

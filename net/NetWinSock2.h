@@ -13,9 +13,9 @@
 
 class ENetWS2StubError : public ENetException {
  public:
-  // The message is ALibraryText alone when ASystemError is 0, otherwise ALibraryText, ": " and
-  // the system's text for ASystemError.
-  ENetWS2StubError(std::string ALibraryText, int ASystemError);
+  // The message is libraryText alone when systemError is 0, otherwise libraryText, ": " and
+  // the system's text for systemError.
+  ENetWS2StubError(std::string libraryText, int systemError);
   std::string LibraryText;
   int SystemError;
   std::string SystemErrorText;
@@ -24,27 +24,27 @@ class ENetWS2StubError : public ENetException {
 namespace NetWinSock2 {
 
 // The system's text for an error number, as the stub error quotes it.
-std::string SystemErrorMessage(int AError);
+std::string SystemErrorMessage(int error);
 
 bool Loaded();
 // How many times the platform start-up has been called in this process.
 int StartupCount();
 // Loads the library when it is not loaded yet, then starts it; the platform's result.
-int Startup(uint16_t AVersion, Winsock::TWSAData& AData);
+int Startup(uint16_t version, Winsock::TWSAData& data);
 int Cleanup();
 // Program end: releases the library and resets its bindings.
 void Unload();
 
 int GetLastError();
-TNetSocket Socket(int AFamily, int AType, int AProtocol);
-int CloseSocket(TNetSocket ASocket);
-int Shutdown(TNetSocket ASocket, int AHow);
-int SendTo(TNetSocket ASocket, const void* ABuffer, int ALength, int AFlags, const Winsock::TSockAddrIn& ATo);
-int RecvFrom(TNetSocket ASocket, void* ABuffer, int ALength, int AFlags, Winsock::TSockAddrIn* AFrom);
-int Select(Winsock::TFdSet* ARead, Winsock::TFdSet* AWrite, Winsock::TFdSet* AError, const Winsock::TTimeVal* ATimeout);
-int SetSockOpt(TNetSocket ASocket, int ALevel, int AOptName, const void* AValue, int AValueLength);
-int GetHostByName(const std::string& AName, uint32_t& AAddress);
-uint16_t Htons(uint16_t AValue);
-uint16_t Ntohs(uint16_t AValue);
+TNetSocket Socket(int family, int type, int protocol);
+int CloseSocket(TNetSocket socket);
+int Shutdown(TNetSocket socket, int how);
+int SendTo(TNetSocket socket, const void* buffer, int length, int flags, const Winsock::TSockAddrIn& to);
+int RecvFrom(TNetSocket socket, void* buffer, int length, int flags, Winsock::TSockAddrIn* from);
+int Select(Winsock::TFdSet* read, Winsock::TFdSet* write, Winsock::TFdSet* error, const Winsock::TTimeVal* timeout);
+int SetSockOpt(TNetSocket socket, int level, int optName, const void* value, int valueLength);
+int GetHostByName(const std::string& name, uint32_t& address);
+uint16_t Htons(uint16_t value);
+uint16_t Ntohs(uint16_t value);
 
 }  // namespace NetWinSock2

@@ -86,5 +86,5 @@ enum TTnMethodId : int {
 };
 
 // The engine's own result codes, beside the socket errors it passes on.
-constexpr int KTnOutOfMemory = 200;  // a send buffer could not be had
-constexpr int KTnStopped = 301;      // a wait ended early: timed out or interrupted
+constexpr int kTnOutOfMemory = 200;  // a send buffer could not be had
+constexpr int kTnStopped = 301;      // a wait ended early: timed out or interrupted

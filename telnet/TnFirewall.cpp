@@ -171,7 +171,7 @@ void TTnFirewall::Tunnel(TTnFirewallSink& sink) {
     if (!FStatusChecked) return Fail(std::string(r, end), sink, false);
     return Succeed(end, sink);
   }
-  if (size >= ReplyLimit) Fail("firewall reply too long", sink);
+  if (size >= kReplyLimit) Fail("firewall reply too long", sink);
 }
 
 void TTnFirewall::Socks4(TTnFirewallSink& sink) {

@@ -5,7 +5,7 @@
 // and reports through a sink that the instance implements, and owns no socket.
 //
 // Threads: the instance's thread. Ownership: the instance owns its TTnFirewall; the firewall
-// owns its settings and its reply accumulator, which is bounded (ReplyLimit) so that a proxy
+// owns its settings and its reply accumulator, which is bounded (kReplyLimit) so that a proxy
 // cannot make it grow without end.
 #pragma once
 #include <cstddef>
@@ -15,7 +15,7 @@
 
 enum TTnFirewallType : int { tfNone = 0, tfTunnel = 1, tfSOCKS4 = 2, tfSOCKS5 = 3 };
 
-constexpr int TnFirewallFailure = 118;
+constexpr int kTnFirewallFailure = 118;
 
 // What the negotiation asks of its instance.
 class TTnFirewallSink {
@@ -31,9 +31,9 @@ class TTnFirewallSink {
 
 class TTnFirewall {
  public:
-  static constexpr size_t MaxCredential = 255;
+  static constexpr size_t kMaxCredential = 255;
   // A proxy reply longer than this without its end is a failure.
-  static constexpr size_t ReplyLimit = 16384;
+  static constexpr size_t kReplyLimit = 16384;
 
   TTnFirewallType Type() const { return FType; }
   // Sets the type and resets the port: 1080 for the SOCKS types, else 80.
@@ -43,9 +43,9 @@ class TTnFirewall {
   int Port() const { return FPort; }
   void SetPort(int port) { FPort = port; }
   const std::string& User() const { return FUser; }
-  void SetUser(const std::string& v) { FUser = v.substr(0, MaxCredential); }
+  void SetUser(const std::string& v) { FUser = v.substr(0, kMaxCredential); }
   const std::string& Password() const { return FPassword; }
-  void SetPassword(const std::string& v) { FPassword = v.substr(0, MaxCredential); }
+  void SetPassword(const std::string& v) { FPassword = v.substr(0, kMaxCredential); }
 
   bool Negotiating() const { return FNegotiating; }
   void SetNegotiating(bool v) { FNegotiating = v; }

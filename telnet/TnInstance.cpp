@@ -218,7 +218,7 @@ int TTnInstance::ConnectAndWait() {
       const bool timedOut = FTimedOut;
       Close(0);
       FTimedOut = timedOut;
-      return KTnStopped;
+      return kTnStopped;
     }
   }
   SetReceiveEnabled(true);
@@ -408,7 +408,7 @@ int TTnInstance::SendAll(const uint8_t* p, size_t n) {
     const int r = SendOnce(p + done, n - done);
     if (r != WSAEWOULDBLOCK) return r;
     done += static_cast<size_t>(FLastSendCount);
-    if (!WaitStep(10)) return KTnStopped;
+    if (!WaitStep(10)) return kTnStopped;
   }
 }
 
@@ -544,11 +544,11 @@ void TTnInstance::FirewallSucceeded(const uint8_t* rest, size_t n) {
 }
 
 void TTnInstance::FirewallFailed(const std::string& text, bool close) {
-  FLastErrorCode = TnFirewallFailure;
+  FLastErrorCode = kTnFirewallFailure;
   FLastErrorText = text;
   const uint64_t id = FConnectionId;
-  RaiseCode(tnevError, TnFirewallFailure, text);
+  RaiseCode(tnevError, kTnFirewallFailure, text);
   if (id != FConnectionId) return;
-  ReportResult(TnFirewallFailure);
+  ReportResult(kTnFirewallFailure);
   if (close && id == FConnectionId) Close(0);
 }

@@ -33,8 +33,8 @@ constexpr uint32_t WM_TNSOCKET = WM_USER + 101;
 
 class TTnInstance final : private TTnFirewallSink {
  public:
-  static constexpr size_t DefaultLineLength = 2048;
-  static constexpr int MaxLineLengthLimit = 65536;
+  static constexpr size_t kDefaultLineLength = 2048;
+  static constexpr int kMaxLineLengthLimit = 65536;
 
   TTnInstance(TTnEventProc callback, void* userData);
   ~TTnInstance() override;
@@ -155,7 +155,7 @@ class TTnInstance final : private TTnFirewallSink {
 
   // Input buffer: capacity bytes plus one spare for the temporary NUL after a delivered slice.
   std::unique_ptr<uint8_t[]> FIn;
-  size_t FInCapacity = DefaultLineLength;
+  size_t FInCapacity = kDefaultLineLength;
   size_t FInCount = 0;
 
   // Timing

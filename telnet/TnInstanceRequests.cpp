@@ -178,7 +178,7 @@ int TTnInstance::Disconnect() {
   // Only a close deferred to a receive loop further up can leave the connection up here, and
   // that loop cannot finish while this call waits inside it: so the wait ends with it.
   while (FConnected && !FCloseRecorded && !FClosePending && FSocket != INVALID_SOCKET)
-    if (!WaitStep(10)) return KTnStopped;
+    if (!WaitStep(10)) return kTnStopped;
   return r;
 }
 
@@ -211,11 +211,11 @@ int TTnInstance::DoMethod(int id, int argc, intptr_t* argv, int* argl) {
 int TTnInstance::SetMaxLineLength(int value) {
   if (FSocket != INVALID_SOCKET)
     return SetError(112, "You cannot change MaxLineSize at this time. A connection is in progress.");
-  if (value > MaxLineLengthLimit) value = MaxLineLengthLimit;
+  if (value > kMaxLineLengthLimit) value = kMaxLineLengthLimit;
   // A buffer without room would make every receive look like the end of the stream.
   if (value < 1) value = 1;
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(value) + 1]);
-  if (!buffer) return KTnOutOfMemory;
+  if (!buffer) return kTnOutOfMemory;
   FIn = std::move(buffer);
   FInCapacity = static_cast<size_t>(value);
   FInCount = 0;
@@ -278,9 +278,9 @@ int TTnInstance::ConfigSetting(const std::string& text, std::string& result) {
 int TTnInstance::MapResult(int code) {
   FLastErrorCode = code;
   if (code == 0) return 0;
-  if (code == KTnStopped)
+  if (code == kTnStopped)
     FLastErrorText = FTimedOut ? "Timeout." : "Interrupted.";
-  else if (code == KTnOutOfMemory)
+  else if (code == kTnOutOfMemory)
     FLastErrorText = "Out of memory.";
   else if (FLastErrorText.empty())
     FLastErrorText = TnErrorText(code);

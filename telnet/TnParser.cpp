@@ -1,3 +1,3 @@
 #include "TnParser.h"
 
-const char* const TnSubOptionTooLongText = "SubOption string too long. Truncated.";
+const char* const kTnSubOptionTooLongText = "SubOption string too long. Truncated.";

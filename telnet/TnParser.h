@@ -32,12 +32,12 @@ enum : uint8_t {
   tcIAC = 255,
 };
 
-constexpr int TnSubOptionTooLong = 191;
-extern const char* const TnSubOptionTooLongText;  // "SubOption string too long. Truncated."
+constexpr int kTnSubOptionTooLong = 191;
+extern const char* const kTnSubOptionTooLongText;  // "SubOption string too long. Truncated."
 
 class TTnParser {
  public:
-  static constexpr size_t SubBufferSize = 1023;
+  static constexpr size_t kSubBufferSize = 1023;
 
   // Where the parser stands between bytes. From psSubNegotiation on, the state is also the
   // number of bytes held in the buffer (IAC, SB, the option, then the parameters).
@@ -62,7 +62,7 @@ class TTnParser {
 
   size_t FState = psData;
   bool FTransparent = false;
-  uint8_t FSub[SubBufferSize + 1] = {};  // one spare byte for the hook's temporary NUL
+  uint8_t FSub[kSubBufferSize + 1] = {};  // one spare byte for the hook's temporary NUL
 };
 
 template <class THooks>
@@ -149,12 +149,12 @@ size_t TTnParser::SubNegotiation(uint8_t* p, size_t i, size_t n, size_t& s, THoo
   const void* hit = std::memchr(p + i, tcSE, n - i);
   const size_t end = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
   const size_t take = end - i;
-  const size_t room = SubBufferSize - s;
+  const size_t room = kSubBufferSize - s;
   const size_t fits = take < room ? take : room;
   std::memcpy(FSub + s, p + i, fits);
   s += fits;
   // Each byte that does not fit is reported and dropped; what is held stays for SE.
-  for (size_t k = fits; k < take; ++k) hooks.Error(TnSubOptionTooLong, TnSubOptionTooLongText);
+  for (size_t k = fits; k < take; ++k) hooks.Error(kTnSubOptionTooLong, kTnSubOptionTooLongText);
   if (!hit) return n;
   const size_t len = s;
   s = psData;

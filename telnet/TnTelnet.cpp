@@ -6,10 +6,10 @@ std::unique_ptr<ETnError> TTnTelnet::CreateException(int32_t code, const std::st
   return std::make_unique<ETnTelnet>(code, text);
 }
 
-TTnTelnet::TTnTelnet(TComponent* AOwner) : TTnCore(AOwner) {
+TTnTelnet::TTnTelnet(TComponent* owner) : TTnCore(owner) {
   const TTnEngineEntryPoints& e = TnEngineEntryPoints();
   if (e.Create) FHandle = e.Create(&TTnTelnet::EventProc, this, nullptr);
-  if (!FHandle) RaiseError(-1, CreateFailedText);
+  if (!FHandle) RaiseError(-1, kCreateFailedText);
   try {
     WriteDefaults();
   } catch (...) {
@@ -93,10 +93,10 @@ void TTnTelnet::SetValue(int id, intptr_t v) {
 
 void TTnTelnet::SetText(int id, const std::string& v) { SetValue(id, reinterpret_cast<intptr_t>(v.c_str())); }
 
-void TTnTelnet::Connect(const std::string& Host) {
+void TTnTelnet::Connect(const std::string& host) {
   const TTnEngineEntryPoints& e = TnEngineEntryPoints();
   if (!FHandle || !e.Do) return;
-  intptr_t args[2] = {reinterpret_cast<intptr_t>(Host.c_str()), 0};
+  intptr_t args[2] = {reinterpret_cast<intptr_t>(host.c_str()), 0};
   int lengths[2] = {0, 0};
   ++FCallDepth;
   const int r = e.Do(FHandle, tnmConnect, 1, args, lengths);

@@ -24,31 +24,31 @@
 
 enum TTnTelnetFirewallTypes : int { fwNone = 0, fwTunnel = 1, fwSOCKS4 = 2, fwSOCKS5 = 3 };
 
-using TCommandEvent = std::function<void(TObject* Sender, int CommandCode)>;
-using TConnectedEvent = std::function<void(TObject* Sender, int StatusCode, std::string Description)>;
+using TCommandEvent = std::function<void(TObject* sender, int commandCode)>;
+using TConnectedEvent = std::function<void(TObject* sender, int statusCode, std::string description)>;
 using TConnectionStatusEvent =
-    std::function<void(TObject* Sender, std::string ConnectionEvent, int StatusCode, std::string Description)>;
-using TDataInEvent = std::function<void(TObject* Sender, std::string Text)>;
-using TDisconnectedEvent = std::function<void(TObject* Sender, int StatusCode, std::string Description)>;
-using TDoEvent = std::function<void(TObject* Sender, int OptionCode)>;
-using TDontEvent = std::function<void(TObject* Sender, int OptionCode)>;
-using TErrorEvent = std::function<void(TObject* Sender, int ErrorCode, std::string Description)>;
-using TReadyToSendEvent = std::function<void(TObject* Sender)>;
-using TSubOptionEvent = std::function<void(TObject* Sender, std::string SubOption)>;
-using TWillEvent = std::function<void(TObject* Sender, int OptionCode)>;
-using TWontEvent = std::function<void(TObject* Sender, int OptionCode)>;
+    std::function<void(TObject* sender, std::string connectionEvent, int statusCode, std::string description)>;
+using TDataInEvent = std::function<void(TObject* sender, std::string text)>;
+using TDisconnectedEvent = std::function<void(TObject* sender, int statusCode, std::string description)>;
+using TDoEvent = std::function<void(TObject* sender, int optionCode)>;
+using TDontEvent = std::function<void(TObject* sender, int optionCode)>;
+using TErrorEvent = std::function<void(TObject* sender, int errorCode, std::string description)>;
+using TReadyToSendEvent = std::function<void(TObject* sender)>;
+using TSubOptionEvent = std::function<void(TObject* sender, std::string subOption)>;
+using TWillEvent = std::function<void(TObject* sender, int optionCode)>;
+using TWontEvent = std::function<void(TObject* sender, int optionCode)>;
 
 class TTnTelnet : public TTnCore {
  public:
-  static constexpr const char* CreateFailedText = "Telnet engine: Error creating component";
+  static constexpr const char* kCreateFailedText = "Telnet engine: Error creating component";
 
-  explicit TTnTelnet(TComponent* AOwner);
+  explicit TTnTelnet(TComponent* owner);
   ~TTnTelnet() override;
 
   std::unique_ptr<ETnError> CreateException(int32_t code, const std::string& text) const override;
 
   // Returns when the connection is established or has failed.
-  void Connect(const std::string& Host);
+  void Connect(const std::string& host);
   void Disconnect();
 
   std::string FirewallHost() const { return GetText(tnpFirewallHost); }

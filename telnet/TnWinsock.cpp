@@ -52,7 +52,7 @@ struct TErrorRow {
   const char* Text;
 };
 
-constexpr TErrorRow ErrorRows[] = {
+constexpr TErrorRow kErrorRows[] = {
     {10004, "Interrupted system call"},
     {10009, "Bad file number"},
     {10013, "Access denied"},
@@ -109,7 +109,7 @@ constexpr TErrorRow ErrorRows[] = {
 
 std::string TnErrorText(int code) {
   const char* text = "(no description available)";
-  for (const TErrorRow& row : ErrorRows)
+  for (const TErrorRow& row : kErrorRows)
     if (row.Code == code) text = row.Text;
   return "[" + IntToStr(code) + "] " + text;
 }

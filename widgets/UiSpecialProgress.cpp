@@ -103,7 +103,7 @@ std::string FormatOneInteger(const std::string& pattern, int32_t value) {
 
 // ---- properties ----
 
-TUiSpecialProgress::TUiSpecialProgress(TComponent* AOwner) : TGraphicControl(AOwner) {
+TUiSpecialProgress::TUiSpecialProgress(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 150, 15);
   SetParentColor(true);
   FStartRGB = ColorToRGB(FStartColor);

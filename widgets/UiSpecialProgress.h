@@ -19,7 +19,7 @@ enum TUiBorderStyle { bsNone, bsSingle };
 
 class TUiSpecialProgress : public TGraphicControl {
  public:
-  explicit TUiSpecialProgress(TComponent* AOwner);
+  explicit TUiSpecialProgress(TComponent* owner);
   // It paints every pixel of its area, except when too small to paint at all.
   bool IsOpaque() const override { return Width() >= 3 && Height() >= 3; }
 

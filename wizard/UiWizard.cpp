@@ -14,7 +14,7 @@ TUiWizardButtonControl* MakePlain(TComponent* owner) { return new TUiWizardButto
 
 // ---- life ----
 
-TUiWizard::TUiWizard(TComponent* AOwner) : TCustomControl(AOwner), FPages(std::make_unique<TUiWizardPageList>(this)) {
+TUiWizard::TUiWizard(TComponent* owner) : TCustomControl(owner), FPages(std::make_unique<TUiWizardPageList>(this)) {
   SetAlign(alClient);
   FShowDivider = true;
   FButtonBarHeight = 42;
@@ -24,7 +24,7 @@ TUiWizard::TUiWizard(TComponent* AOwner) : TCustomControl(AOwner), FPages(std::m
   FAutoHideButtonBar = true;
   // Called from the constructor, so the wizard's own classes are used (as with any virtual
   // called during construction).
-  for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+  for (int k = 0; k < kUiWizardButtonKindCount; ++k) {
     TUiWizardButtonControl* c = nullptr;
     try {
       c = ButtonClassFor(k)(this);
@@ -55,8 +55,8 @@ TUiWizard::~TUiWizard() {
     if (c) c->SetWizard(nullptr);
 }
 
-TUiWizardButtonClass TUiWizard::ButtonClassFor(int Kind) const {
-  switch (Kind) {
+TUiWizardButtonClass TUiWizard::ButtonClassFor(int kind) const {
+  switch (kind) {
     case bkStart: return &Make<TUiWizardStartButton>;
     case bkLast: return &Make<TUiWizardLastButton>;
     case bkBack: return &Make<TUiWizardBackButton>;
@@ -74,46 +74,46 @@ void TUiWizard::Loaded() {
   if (FPages->Count() > 0) SelectFirstPage();
 }
 
-void TUiWizard::Notification(TComponent* AComponent, TOperation Operation) {
-  TCustomControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == FHeaderImages) FHeaderImages = nullptr;
+void TUiWizard::Notification(TComponent* component, TOperation operation) {
+  TCustomControl::Notification(component, operation);
+  if (operation == opRemove && component == FHeaderImages) FHeaderImages = nullptr;
 }
 
 // ---- searches and selection ----
 
 int TUiWizard::ActivePageIndex() const { return FActivePage ? FActivePage->PageIndex() : -1; }
 
-TUiWizardCustomPage* TUiWizard::FindPage(int StartIndex, int Step, bool SkipDisabled) const {
+TUiWizardCustomPage* TUiWizard::FindPage(int startIndex, int step, bool skipDisabled) const {
   // A zero step would search forever.
-  if (Step != 1 && Step != -1) throw EAssertionFailed(Format("FindPage step must be +1 or -1, not %d", Step));
+  if (step != 1 && step != -1) throw EAssertionFailed(Format("FindPage step must be +1 or -1, not %d", step));
   int count = FPages->Count();
-  int i = StartIndex;
+  int i = startIndex;
   for (;;) {
-    i += Step;
+    i += step;
     if (i < 0 || i >= count) break;
-    if (!SkipDisabled || FPages->Items(i)->Enabled()) break;
+    if (!skipDisabled || FPages->Items(i)->Enabled()) break;
   }
-  if (i >= 0 && i < count && (!SkipDisabled || FPages->Items(i)->Enabled())) return FPages->Items(i);
+  if (i >= 0 && i < count && (!skipDisabled || FPages->Items(i)->Enabled())) return FPages->Items(i);
   return nullptr;
 }
 
-TUiWizardCustomPage* TUiWizard::FindJumpPage(int StartIndex, int Step, bool SkipDisabled) const {
-  TUiWizardCustomPage* p = FindPage(StartIndex, Step, SkipDisabled);
-  if (p && !p->EnableJumpToPage()) p = FindPage(p->PageIndex(), Step, SkipDisabled);
+TUiWizardCustomPage* TUiWizard::FindJumpPage(int startIndex, int step, bool skipDisabled) const {
+  TUiWizardCustomPage* p = FindPage(startIndex, step, skipDisabled);
+  if (p && !p->EnableJumpToPage()) p = FindPage(p->PageIndex(), step, skipDisabled);
   return p;
 }
 
-bool TUiWizard::IsFirstEnabledPage(const TUiWizardCustomPage* Page, bool SkipDisabled) const {
-  TUiWizardCustomPage* f = FindPage(-1, 1, SkipDisabled);
-  return !f || f == Page;
+bool TUiWizard::IsFirstEnabledPage(const TUiWizardCustomPage* page, bool skipDisabled) const {
+  TUiWizardCustomPage* f = FindPage(-1, 1, skipDisabled);
+  return !f || f == page;
 }
 
-bool TUiWizard::IsForwardMove(const TUiWizardCustomPage* FromPage, const TUiWizardCustomPage* ToPage) const {
-  if (FromPage && ToPage && FromPage->Wizard() != ToPage->Wizard())
+bool TUiWizard::IsForwardMove(const TUiWizardCustomPage* fromPage, const TUiWizardCustomPage* toPage) const {
+  if (fromPage && toPage && fromPage->Wizard() != toPage->Wizard())
     throw EUiWizardError("The pages belong to another wizard");
-  if (!FromPage) return true;
-  if (!ToPage) return false;
-  return FromPage->PageIndex() < ToPage->PageIndex();
+  if (!fromPage) return true;
+  if (!toPage) return false;
+  return fromPage->PageIndex() < toPage->PageIndex();
 }
 
 void TUiWizard::Select(TUiWizardCustomPage* target, const TUiWizardSelectPageEvent& event) {
@@ -130,66 +130,66 @@ void TUiWizard::SelectPriorPage() { Select(FindJumpPage(ActivePageIndex(), -1, t
 
 // ---- the page change ----
 
-void TUiWizard::SetActivePage(TUiWizardCustomPage* Page) {
+void TUiWizard::SetActivePage(TUiWizardCustomPage* page) {
   if (IsLoading()) return;
-  if (Page && (Page->Wizard() != this || !Page->Enabled())) return;
-  ChangePage(Page);
+  if (page && (page->Wizard() != this || !page->Enabled())) return;
+  ChangePage(page);
 }
 
-void TUiWizard::ActivePageChanging(TUiWizardCustomPage*& ToPage) {
-  if (OnActivePageChanging) OnActivePageChanging(this, ToPage);
+void TUiWizard::ActivePageChanging(TUiWizardCustomPage*& toPage) {
+  if (OnActivePageChanging) OnActivePageChanging(this, toPage);
 }
 
 void TUiWizard::ActivePageChanged() {
   if (OnActivePageChanged) OnActivePageChanged(this);
 }
 
-void TUiWizard::ChangePage(TUiWizardCustomPage* New) {
-  TUiWizardCustomPage* Old = FActivePage;
-  if (New == Old) return;
-  ActivePageChanging(New);
-  if (New == Old) return;
+void TUiWizard::ChangePage(TUiWizardCustomPage* newPage) {
+  TUiWizardCustomPage* oldPage = FActivePage;
+  if (newPage == oldPage) return;
+  ActivePageChanging(newPage);
+  if (newPage == oldPage) return;
   TCustomForm* host = ParentForm();
-  if (host && Old) {
+  if (host && oldPage) {
     TWinControl* focused = host->ActiveControl();
-    if (focused && Old->ContainsControl(focused) && Old->CanFocus()) host->SetActiveControl(Old);
+    if (focused && oldPage->ContainsControl(focused) && oldPage->CanFocus()) host->SetActiveControl(oldPage);
   }
-  if (Old) {
-    Old->NotifyExit(New);
-    Old->SetVisible(false);
+  if (oldPage) {
+    oldPage->NotifyExit(newPage);
+    oldPage->SetVisible(false);
   }
-  if (New && !New->Enabled()) New = FindPage(ActivePageIndex(), IsForwardMove(Old, New) ? 1 : -1, true);
-  if (New) {
-    New->NotifyEnter(Old);
-    New->BringToFront();
-    FShowingPage = New;
-    New->SetVisible(true);
+  if (newPage && !newPage->Enabled()) newPage = FindPage(ActivePageIndex(), IsForwardMove(oldPage, newPage) ? 1 : -1, true);
+  if (newPage) {
+    newPage->NotifyEnter(oldPage);
+    newPage->BringToFront();
+    FShowingPage = newPage;
+    newPage->SetVisible(true);
     FShowingPage = nullptr;
     if (host) {
-      if (New->CanFocus())
-        host->SetActiveControl(New);
+      if (newPage->CanFocus())
+        host->SetActiveControl(newPage);
       else if (CanFocus())
         host->SetActiveControl(this);
     }
   }
-  FActivePage = New;
-  if (FAutoHideButtonBar) SetButtonBarHeight(New && New->VisibleButtons().Empty() ? 0 : 42);
-  if (host && New && host->ActiveControl() == New) {
-    New->SelectFirst();
-    New->NotifyShown();
+  FActivePage = newPage;
+  if (FAutoHideButtonBar) SetButtonBarHeight(newPage && newPage->VisibleButtons().Empty() ? 0 : 42);
+  if (host && newPage && host->ActiveControl() == newPage) {
+    newPage->SelectFirst();
+    newPage->NotifyShown();
   }
   ActivePageChanged();
 }
 
-void TUiWizard::ShowControl(TControl* AControl) {
-  if (auto* page = dynamic_cast<TUiWizardCustomPage*>(AControl))
+void TUiWizard::ShowControl(TControl* control) {
+  if (auto* page = dynamic_cast<TUiWizardCustomPage*>(control))
     if (page->Wizard() == this) SetActivePage(page);
   if (Parent()) Parent()->ShowControl(this);
 }
 
-void TUiWizard::PageEnabledChanged(TUiWizardCustomPage* Page) {
-  if (Page->Enabled() || Page != FActivePage) return;
-  int idx = Page->PageIndex();
+void TUiWizard::PageEnabledChanged(TUiWizardCustomPage* page) {
+  if (page->Enabled() || page != FActivePage) return;
+  int idx = page->PageIndex();
   TUiWizardCustomPage* t = FindPage(idx, 1, true);
   if (!t) t = FindPage(idx, -1, true);
   SetActivePage(t);
@@ -197,16 +197,16 @@ void TUiWizard::PageEnabledChanged(TUiWizardCustomPage* Page) {
 
 // ---- membership ----
 
-void TUiWizard::AddPage(TUiWizardCustomPage* Page) { FPages->Add(Page); }
+void TUiWizard::AddPage(TUiWizardCustomPage* page) { FPages->Add(page); }
 
-void TUiWizard::RemovePage(TUiWizardCustomPage* Page) {
+void TUiWizard::RemovePage(TUiWizardCustomPage* page) {
   // While the window is torn down no page change may run handlers on half-destroyed objects.
   bool teardown = IsDestroying() || (Owner() && Owner()->IsDestroying());
   TUiWizardCustomPage* n = FActivePage;
-  if (Page == FActivePage) n = teardown ? nullptr : FindPage(Page->PageIndex(), 1, true);
-  FPages->Remove(Page);
+  if (page == FActivePage) n = teardown ? nullptr : FindPage(page->PageIndex(), 1, true);
+  FPages->Remove(page);
   if (teardown) {
-    if (Page == FActivePage) FActivePage = nullptr;
+    if (page == FActivePage) FActivePage = nullptr;
     return;
   }
   SetActivePage(n);
@@ -215,19 +215,19 @@ void TUiWizard::RemovePage(TUiWizardCustomPage* Page) {
 // ---- button bar ----
 
 TUiWizardButtonSet TUiWizard::EffectiveVisible() const {
-  return FActivePage ? FActivePage->VisibleButtons() : UiWizardDefaultVisibleButtons;
+  return FActivePage ? FActivePage->VisibleButtons() : kUiWizardDefaultVisibleButtons;
 }
 
 void TUiWizard::RefreshButtons() {
   if (!Parent()) return;
-  TUiWizardButtonSet V = UiWizardDefaultVisibleButtons, E{bkCancel};
+  TUiWizardButtonSet V = kUiWizardDefaultVisibleButtons, E{bkCancel};
   if (TUiWizardCustomPage* P = FActivePage) {
     // Written directly: the first page never offers Back, and never will again.
     if (IsFirstEnabledPage(P, true)) P->FEnabledButtons = P->FEnabledButtons - bkBack;
     V = P->VisibleButtons();
     E = P->EnabledButtons();
   }
-  for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+  for (int k = 0; k < kUiWizardButtonKindCount; ++k) {
     TUiWizardButtonControl* c = FButtonControls[static_cast<size_t>(k)];
     if (!c) continue;
     auto kind = static_cast<TUiWizardButtonKind>(k);
@@ -367,7 +367,7 @@ void TUiWizard::Paint(TCanvas& canvas) {
     canvas.FillRect(R);
   }
   if (FButtonBarHeight > 25 && FShowDivider)
-    DrawBorderEdges(canvas, Rect(R.Left, R.Bottom - FButtonBarHeight, R.Right, R.Bottom), UiWizardEtchedBorder, beTop);
+    DrawBorderEdges(canvas, Rect(R.Left, R.Bottom - FButtonBarHeight, R.Right, R.Bottom), kUiWizardEtchedBorder, beTop);
 }
 
 bool TUiWizard::WantsKey(uint16_t key, TShiftState) const {

@@ -19,23 +19,23 @@
 
 class TUiWizard : public TCustomControl {
  public:
-  explicit TUiWizard(TComponent* AOwner);
+  explicit TUiWizard(TComponent* owner);
   ~TUiWizard() override;
 
   const TUiWizardPageList& Pages() const { return *FPages; }
   TUiWizardCustomPage* ActivePage() const { return FActivePage; }
-  void SetActivePage(TUiWizardCustomPage* Page);
+  void SetActivePage(TUiWizardCustomPage* page);
   int ActivePageIndex() const;
 
   void SelectFirstPage();
   void SelectLastPage();
   void SelectNextPage();
   void SelectPriorPage();
-  TUiWizardCustomPage* FindPage(int StartIndex, int Step, bool SkipDisabled) const;
-  TUiWizardCustomPage* FindJumpPage(int StartIndex, int Step, bool SkipDisabled) const;
-  bool IsFirstEnabledPage(const TUiWizardCustomPage* Page, bool SkipDisabled) const;
-  void AddPage(TUiWizardCustomPage* Page);
-  void RemovePage(TUiWizardCustomPage* Page);
+  TUiWizardCustomPage* FindPage(int startIndex, int step, bool skipDisabled) const;
+  TUiWizardCustomPage* FindJumpPage(int startIndex, int step, bool skipDisabled) const;
+  bool IsFirstEnabledPage(const TUiWizardCustomPage* page, bool skipDisabled) const;
+  void AddPage(TUiWizardCustomPage* page);
+  void RemovePage(TUiWizardCustomPage* page);
 
   TUiWizardNavigateButton& ButtonStart() { return *FButtons[bkStart]; }
   TUiWizardNavigateButton& ButtonLast() { return *FButtons[bkLast]; }
@@ -77,37 +77,37 @@ class TUiWizard : public TCustomControl {
   TNotifyEvent OnActivePageChanged;
   TUiWizardChangingPageEvent OnActivePageChanging;
 
-  virtual TUiWizardButtonClass ButtonClassFor(int Kind) const;
+  virtual TUiWizardButtonClass ButtonClassFor(int kind) const;
   void RefreshButtons();
   void ArrangeButtons();
 
   // The show request of a child: a page of this wizard becomes the active page first.
-  void ShowControl(TControl* AControl) override;
+  void ShowControl(TControl* control) override;
   TRect ContentRect() const override;
   bool WantsKey(uint16_t key, TShiftState) const override;
-  void PageEnabledChanged(TUiWizardCustomPage* Page);
+  void PageEnabledChanged(TUiWizardCustomPage* page);
 
  protected:
-  virtual void ActivePageChanging(TUiWizardCustomPage*& ToPage);
+  virtual void ActivePageChanging(TUiWizardCustomPage*& toPage);
   virtual void ActivePageChanged();
   void Loaded() override;
   void Paint(TCanvas& canvas) override;
   void BoundsChanged() override;
   void ControlVisibilityChanged(TControl* c) override;
-  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Notification(TComponent* component, TOperation operation) override;
   void KeyDown(uint16_t& key, TShiftState shift) override;
 
  private:
-  bool IsForwardMove(const TUiWizardCustomPage* FromPage, const TUiWizardCustomPage* ToPage) const;
+  bool IsForwardMove(const TUiWizardCustomPage* fromPage, const TUiWizardCustomPage* toPage) const;
   void Select(TUiWizardCustomPage* target, const TUiWizardSelectPageEvent& event);
-  void ChangePage(TUiWizardCustomPage* New);
+  void ChangePage(TUiWizardCustomPage* newPage);
   TUiWizardButtonSet EffectiveVisible() const;
 
   std::unique_ptr<TUiWizardPageList> FPages;
   TUiWizardCustomPage* FActivePage = nullptr;
   TUiWizardCustomPage* FShowingPage = nullptr;  // the page a change is making visible
-  std::array<std::unique_ptr<TUiWizardNavigateButton>, UiWizardButtonKindCount> FButtons;
-  std::array<TUiWizardButtonControl*, UiWizardButtonKindCount> FButtonControls{};
+  std::array<std::unique_ptr<TUiWizardNavigateButton>, kUiWizardButtonKindCount> FButtons;
+  std::array<TUiWizardButtonControl*, kUiWizardButtonKindCount> FButtonControls{};
   int32_t FButtonBarHeight = 42;
   bool FShowDivider = true;
   TImageList* FHeaderImages = nullptr;

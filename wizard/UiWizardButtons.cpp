@@ -9,7 +9,7 @@
 
 // ---- base controls ----
 
-TUiWizardButtonControl::TUiWizardButtonControl(TComponent* AOwner) : TBitBtn(AOwner) {
+TUiWizardButtonControl::TUiWizardButtonControl(TComponent* owner) : TBitBtn(owner) {
   SetAnchors(akRight | akBottom);
 }
 

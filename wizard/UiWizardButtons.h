@@ -15,7 +15,7 @@ class TUiWizardCustomPage;
 
 class TUiWizardButtonControl : public TBitBtn {
  public:
-  explicit TUiWizardButtonControl(TComponent* AOwner);
+  explicit TUiWizardButtonControl(TComponent* owner);
   TUiWizard* Wizard() const { return FWizard; }
   void SetWizard(TUiWizard* w) { FWizard = w; }
   TAlign BarSide() const { return FBarSide; }
@@ -27,7 +27,7 @@ class TUiWizardButtonControl : public TBitBtn {
 
 class TUiWizardBaseButton : public TUiWizardButtonControl {
  public:
-  explicit TUiWizardBaseButton(TComponent* AOwner) : TUiWizardButtonControl(AOwner) {}
+  explicit TUiWizardBaseButton(TComponent* owner) : TUiWizardButtonControl(owner) {}
   void Click() override;
   virtual void FirePageHandler(TUiWizardCustomPage*, bool&) {}
   virtual void Navigate() {}
@@ -38,54 +38,54 @@ class TUiWizardBaseButton : public TUiWizardButtonControl {
 
 class TUiWizardStartButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardStartButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardStartButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
   void Navigate() override;
 };
 
 class TUiWizardLastButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardLastButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardLastButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
   void Navigate() override;
 };
 
 class TUiWizardBackButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardBackButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardBackButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
   void Navigate() override;
 };
 
 class TUiWizardNextButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardNextButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardNextButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
   void Navigate() override;
 };
 
 class TUiWizardFinishButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardFinishButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardFinishButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
 };
 
 class TUiWizardCancelButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardCancelButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardCancelButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
 };
 
 class TUiWizardHelpButton : public TUiWizardBaseButton {
  public:
-  explicit TUiWizardHelpButton(TComponent* AOwner);
-  void FirePageHandler(TUiWizardCustomPage* Page, bool& Stop) override;
+  explicit TUiWizardHelpButton(TComponent* owner);
+  void FirePageHandler(TUiWizardCustomPage* page, bool& stop) override;
   // With a page handler: the common protocol; otherwise the help system by context number.
   void Click() override;
 };
 
 // A class reference: makes a button control of one class.
-using TUiWizardButtonClass = TUiWizardButtonControl* (*)(TComponent* AOwner);
+using TUiWizardButtonClass = TUiWizardButtonControl* (*)(TComponent* owner);
 
 class TUiWizardNavigateButton {
  public:

@@ -5,83 +5,83 @@
 namespace {
 
 // One pass of the four edge rules on rectangle Q in the pen's colour.
-void EdgePass(TCanvas& c, const TRect& Q, TUiWizardBorderEdges edges) {
+void EdgePass(TCanvas& c, const TRect& q, TUiWizardBorderEdges edges) {
   if (edges & beLeft) {
-    c.MoveTo(Q.Left, Q.Top);
-    c.LineTo(Q.Left, Q.Bottom);
+    c.MoveTo(q.Left, q.Top);
+    c.LineTo(q.Left, q.Bottom);
   }
   if (edges & beTop) {
-    c.MoveTo(Q.Left, Q.Top);
-    c.LineTo(Q.Right, Q.Top);
+    c.MoveTo(q.Left, q.Top);
+    c.LineTo(q.Right, q.Top);
   }
   if (edges & beRight) {
-    c.MoveTo(Q.Right - 1, Q.Top);
-    c.LineTo(Q.Right - 1, Q.Bottom);
+    c.MoveTo(q.Right - 1, q.Top);
+    c.LineTo(q.Right - 1, q.Bottom);
   }
   if (edges & beBottom) {
-    c.MoveTo(Q.Left, Q.Bottom - 1);
-    c.LineTo(Q.Right, Q.Bottom - 1);
+    c.MoveTo(q.Left, q.Bottom - 1);
+    c.LineTo(q.Right, q.Bottom - 1);
   }
 }
 
 }  // namespace
 
-TRect DrawBorderEdges(TCanvas& ACanvas, const TRect& R, int, TUiWizardBorderEdges Edges) {
-  TRect RB = Rect(R.Left + 1, R.Top + 1, R.Right, R.Bottom);
-  ACanvas.Pen.Width = 1;
-  ACanvas.Pen.Color = clBtnHighlight;
-  EdgePass(ACanvas, RB, Edges);
-  ACanvas.Pen.Color = clBtnShadow;
-  EdgePass(ACanvas, OffsetRect(RB, -1, -1), Edges);
-  TRect inner = R;
-  if (Edges & beLeft) inner.Left += 2;
-  if (Edges & beTop) inner.Top += 2;
-  if (Edges & beRight) inner.Right -= 2;
-  if (Edges & beBottom) inner.Bottom -= 2;
+TRect DrawBorderEdges(TCanvas& canvas, const TRect& r, int, TUiWizardBorderEdges edges) {
+  TRect RB = Rect(r.Left + 1, r.Top + 1, r.Right, r.Bottom);
+  canvas.Pen.Width = 1;
+  canvas.Pen.Color = clBtnHighlight;
+  EdgePass(canvas, RB, edges);
+  canvas.Pen.Color = clBtnShadow;
+  EdgePass(canvas, OffsetRect(RB, -1, -1), edges);
+  TRect inner = r;
+  if (edges & beLeft) inner.Left += 2;
+  if (edges & beTop) inner.Top += 2;
+  if (edges & beRight) inner.Right -= 2;
+  if (edges & beBottom) inner.Bottom -= 2;
   return inner;
 }
 
-void DrawWizardImage(TCanvas& ACanvas, TGraphic* G, TRect R, TUiWizardImageAlignment Alignment,
-                     TUiWizardImageLayout Layout) {
-  if (!G) return;
-  if (Layout == ilTile) {
-    TileWizardImage(ACanvas, G, R);
+void DrawWizardImage(TCanvas& canvas, TGraphic* g, TRect r, TUiWizardImageAlignment alignment,
+                     TUiWizardImageLayout layout) {
+  if (!g) return;
+  if (layout == ilTile) {
+    TileWizardImage(canvas, g, r);
     return;
   }
-  int32_t W = R.Right - R.Left, H = R.Bottom - R.Top;
-  int32_t gw = G->Width(), gh = G->Height();
+  int32_t W = r.Right - r.Left, H = r.Bottom - r.Top;
+  int32_t gw = g->Width(), gh = g->Height();
   int32_t dx = 0, dy = 0;
-  if ((Alignment == iaRight || Alignment == iaCenter) && gw < W) {
+  if ((alignment == iaRight || alignment == iaCenter) && gw < W) {
     dx = W - gw;
-    if (Alignment == iaCenter) {
+    if (alignment == iaCenter) {
       dx /= 2;
-      R.Right -= dx;
+      r.Right -= dx;
     }
   }
-  if ((Layout == ilBottom || Layout == ilCenter) && gh < H) {
+  if ((layout == ilBottom || layout == ilCenter) && gh < H) {
     dy = H - gh;
-    if (Layout == ilCenter) {
+    if (layout == ilCenter) {
       dy /= 2;
-      R.Bottom -= dy;
+      r.Bottom -= dy;
     }
   }
-  if (Layout == ilTop && gh < H) R.Bottom = R.Top + gh;
-  if (Alignment == iaLeft && gw < W) R.Right = R.Left + gw;
-  R.Left += dx;
-  R.Top += dy;
-  if (Alignment == iaStretch || Layout == ilStretch)
-    ACanvas.StretchDraw(R, G);
+  if (layout == ilTop && gh < H) r.Bottom = r.Top + gh;
+  if (alignment == iaLeft && gw < W) r.Right = r.Left + gw;
+  r.Left += dx;
+  r.Top += dy;
+  if (alignment == iaStretch || layout == ilStretch)
+    canvas.StretchDraw(r, g);
   else
-    ACanvas.Draw(R.Left, R.Top, G);
+    canvas.Draw(r.Left, r.Top, g);
 }
 
-void TileWizardImage(TCanvas& ACanvas, TGraphic* G, const TRect& R) {
-  if (!G || G->Width() == 0 || G->Height() == 0)
+void TileWizardImage(TCanvas& canvas, TGraphic* g, const TRect& r) {
+  if (!g || g->Width() == 0 || g->Height() == 0)
     throw EUiWizardError("Tiling only works on images with dimensions > 0");
-  TBitmap off(R.Width(), R.Height());
-  off.Canvas().Brush.Color = ACanvas.Brush.Color;
+  TBitmap off(r.Width(), r.Height());
+  off.Canvas().Brush.Color = canvas.Brush.Color;
   off.Canvas().FillRect(Rect(0, 0, off.Width(), off.Height()));
-  for (int32_t y = 0; y <= off.Height(); y += G->Height())
-    for (int32_t x = 0; x <= off.Width(); x += G->Width()) off.Canvas().Draw(x, y, G);
-  ACanvas.CopyRect(R, off.Surface(), Rect(0, 0, off.Width(), off.Height()));
+  for (int32_t y = 0; y <= off.Height(); y += g->Height())
+    for (int32_t x = 0; x <= off.Width(); x += g->Width()) off.Canvas().Draw(x, y, g);
+  canvas.CopyRect(r, off.Surface(), Rect(0, 0, off.Width(), off.Height()));
 }

@@ -7,15 +7,15 @@
 
 enum TUiWizardBorderEdge : uint8_t { beLeft = 1, beTop = 2, beRight = 4, beBottom = 8 };
 using TUiWizardBorderEdges = uint8_t;
-constexpr int UiWizardEtchedBorder = 3;  // the one style in use: an etched line
+constexpr int kUiWizardEtchedBorder = 3;  // the one style in use: an etched line
 
 enum TUiWizardImageAlignment { iaLeft, iaRight, iaCenter, iaStretch };
 enum TUiWizardImageLayout { ilTop, ilBottom, ilCenter, ilStretch, ilTile };
 
 // Draws the requested edges of R as an etched line (shadow outside, highlight inside) and
 // returns R shrunk by 2 on every requested side.
-TRect DrawBorderEdges(TCanvas& ACanvas, const TRect& R, int Style, TUiWizardBorderEdges Edges);
-void DrawWizardImage(TCanvas& ACanvas, TGraphic* Graphic, TRect R, TUiWizardImageAlignment Alignment,
-                     TUiWizardImageLayout Layout);
+TRect DrawBorderEdges(TCanvas& canvas, const TRect& r, int style, TUiWizardBorderEdges edges);
+void DrawWizardImage(TCanvas& canvas, TGraphic* graphic, TRect r, TUiWizardImageAlignment alignment,
+                     TUiWizardImageLayout layout);
 // Raises EUiWizardError "Tiling only works on images with dimensions > 0" for an empty graphic.
-void TileWizardImage(TCanvas& ACanvas, TGraphic* Graphic, const TRect& R);
+void TileWizardImage(TCanvas& canvas, TGraphic* graphic, const TRect& r);

@@ -8,8 +8,8 @@
 
 // ---- custom page ----
 
-TUiWizardCustomPage::TUiWizardCustomPage(TComponent* AOwner)
-    : TCustomControl(AOwner),
+TUiWizardCustomPage::TUiWizardCustomPage(TComponent* owner)
+    : TCustomControl(owner),
       FHeader(std::make_unique<TUiWizardPageHeader>()),
       FPanel(std::make_unique<TUiWizardPagePanel>()),
       FImage(std::make_unique<TUiWizardImage>()) {
@@ -25,11 +25,11 @@ TUiWizardCustomPage::~TUiWizardCustomPage() {
   if (FWizard) FWizard->RemovePage(this);
 }
 
-void TUiWizardCustomPage::SetWizard(TUiWizard* AWizard) {
-  if (FWizard == AWizard) return;
+void TUiWizardCustomPage::SetWizard(TUiWizard* wizard) {
+  if (FWizard == wizard) return;
   if (FWizard) FWizard->RemovePage(this);
-  SetParent(AWizard);
-  if (AWizard) AWizard->AddPage(this);
+  SetParent(wizard);
+  if (wizard) wizard->AddPage(this);
 }
 
 int TUiWizardCustomPage::PageIndex() const { return FWizard ? FWizard->Pages().IndexOf(this) : -1; }
@@ -49,8 +49,8 @@ void TUiWizardCustomPage::SetVisibleButtons(TUiWizardButtonSet v) {
   }
 }
 
-void TUiWizardCustomPage::NotifyEnter(TUiWizardCustomPage* FromPage) {
-  if (OnEnterPage && Enabled()) OnEnterPage(this, FromPage);
+void TUiWizardCustomPage::NotifyEnter(TUiWizardCustomPage* fromPage) {
+  if (OnEnterPage && Enabled()) OnEnterPage(this, fromPage);
 }
 
 void TUiWizardCustomPage::NotifyShown() {
@@ -59,13 +59,13 @@ void TUiWizardCustomPage::NotifyShown() {
   if (OnPage && Enabled()) OnPage(this);
 }
 
-void TUiWizardCustomPage::NotifyExit(TUiWizardCustomPage* ToPage) {
-  if (OnExitPage && Enabled()) OnExitPage(this, ToPage);
+void TUiWizardCustomPage::NotifyExit(TUiWizardCustomPage* toPage) {
+  if (OnExitPage && Enabled()) OnExitPage(this, toPage);
 }
 
-void TUiWizardCustomPage::SetButtonEnabled(TUiWizardButtonKind Kind, bool Enable) {
-  if (FEnabledButtons.Contains(Kind) == Enable) return;
-  SetEnabledButtons(Enable ? FEnabledButtons + Kind : FEnabledButtons - Kind);
+void TUiWizardCustomPage::SetButtonEnabled(TUiWizardButtonKind kind, bool enable) {
+  if (FEnabledButtons.Contains(kind) == enable) return;
+  SetEnabledButtons(enable ? FEnabledButtons + kind : FEnabledButtons - kind);
 }
 
 TRect TUiWizardCustomPage::ContentRect() const {
@@ -104,17 +104,17 @@ void TUiWizardCustomPage::TextChanged() { Invalidate(); }
 
 // ---- page kinds ----
 
-TUiWizardWelcomePage::TUiWizardWelcomePage(TComponent* AOwner)
-    : TUiWizardCustomPage(AOwner), FWaterMark(std::make_unique<TUiWizardWaterMark>()) {
+TUiWizardWelcomePage::TUiWizardWelcomePage(TComponent* owner)
+    : TUiWizardCustomPage(owner), FWaterMark(std::make_unique<TUiWizardWaterMark>()) {
   SetColor(clWindow);
   Header().Title().SetText("Welcome");
   FWaterMark->AttachToPage(this);
 }
 
-void TUiWizardWelcomePage::PaintDecorations(TCanvas& ACanvas, TRect& ARect) {
+void TUiWizardWelcomePage::PaintDecorations(TCanvas& canvas, TRect& rect) {
   // The strip runs the full height; the header takes only the part beside it.
-  FWaterMark->PaintTo(ACanvas, ARect);
-  Header().PaintTo(ACanvas, ARect);
+  FWaterMark->PaintTo(canvas, rect);
+  Header().PaintTo(canvas, rect);
 }
 
 TRect TUiWizardWelcomePage::ContentRect() const {
@@ -128,7 +128,7 @@ TRect TUiWizardWelcomePage::ContentRect() const {
   return r;
 }
 
-void TUiWizardInteriorPage::PaintDecorations(TCanvas& ACanvas, TRect& ARect) { Header().PaintTo(ACanvas, ARect); }
+void TUiWizardInteriorPage::PaintDecorations(TCanvas& canvas, TRect& rect) { Header().PaintTo(canvas, rect); }
 
 // ---- page list ----
 

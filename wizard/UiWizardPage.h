@@ -16,12 +16,12 @@ class TUiWizard;
 
 class TUiWizardCustomPage : public TCustomControl {
  public:
-  explicit TUiWizardCustomPage(TComponent* AOwner);
+  explicit TUiWizardCustomPage(TComponent* owner);
   ~TUiWizardCustomPage() override;
 
   TUiWizard* Wizard() const { return FWizard; }
   // Joining a wizard: leaves the old one, takes the new one as parent and joins its page list.
-  void SetWizard(TUiWizard* AWizard);
+  void SetWizard(TUiWizard* wizard);
   int PageIndex() const;
 
   TUiWizardPageHeader& Header() { return *FHeader; }
@@ -52,11 +52,11 @@ class TUiWizardCustomPage : public TCustomControl {
   TUiWizardPageClickEvent OnHelpButtonClick;
 
   virtual void PaintDecorations(TCanvas&, TRect&) {}
-  virtual void NotifyEnter(TUiWizardCustomPage* FromPage);
+  virtual void NotifyEnter(TUiWizardCustomPage* fromPage);
   virtual void NotifyShown();
   // ToPage is the page requested as the next active one (none when the wizard is left empty).
-  virtual void NotifyExit(TUiWizardCustomPage* ToPage);
-  virtual void SetButtonEnabled(TUiWizardButtonKind Kind, bool Enabled);
+  virtual void NotifyExit(TUiWizardCustomPage* toPage);
+  virtual void SetButtonEnabled(TUiWizardButtonKind kind, bool enabled);
 
   TRect ContentRect() const override;
 
@@ -73,17 +73,17 @@ class TUiWizardCustomPage : public TCustomControl {
   std::unique_ptr<TUiWizardPageHeader> FHeader;
   std::unique_ptr<TUiWizardPagePanel> FPanel;
   std::unique_ptr<TUiWizardImage> FImage;
-  TUiWizardButtonSet FEnabledButtons = UiWizardAllButtons;
-  TUiWizardButtonSet FVisibleButtons = UiWizardDefaultVisibleButtons;
+  TUiWizardButtonSet FEnabledButtons = kUiWizardAllButtons;
+  TUiWizardButtonSet FVisibleButtons = kUiWizardDefaultVisibleButtons;
   bool FPainting = false;
   bool FEnableJumpToPage = true;
 };
 
 class TUiWizardWelcomePage : public TUiWizardCustomPage {
  public:
-  explicit TUiWizardWelcomePage(TComponent* AOwner);
+  explicit TUiWizardWelcomePage(TComponent* owner);
   TUiWizardWaterMark& WaterMark() { return *FWaterMark; }
-  void PaintDecorations(TCanvas& ACanvas, TRect& ARect) override;
+  void PaintDecorations(TCanvas& canvas, TRect& rect) override;
   TRect ContentRect() const override;
 
  private:
@@ -92,8 +92,8 @@ class TUiWizardWelcomePage : public TUiWizardCustomPage {
 
 class TUiWizardInteriorPage : public TUiWizardCustomPage {
  public:
-  explicit TUiWizardInteriorPage(TComponent* AOwner) : TUiWizardCustomPage(AOwner) {}
-  void PaintDecorations(TCanvas& ACanvas, TRect& ARect) override;
+  explicit TUiWizardInteriorPage(TComponent* owner) : TUiWizardCustomPage(owner) {}
+  void PaintDecorations(TCanvas& canvas, TRect& rect) override;
 };
 
 // The wizard's ordered list of pages. Adding a page makes the list's wizard its Wizard;

@@ -89,10 +89,10 @@ void TUiWizardPageTitle::TakeFace(const TFont& pageFont) {
   FFont.SetCharset(pageFont.Charset());
 }
 
-void TUiWizardPageTitle::Assign(const TPersistent* Source) {
-  auto* src = dynamic_cast<const TUiWizardPageTitle*>(Source);
+void TUiWizardPageTitle::Assign(const TPersistent* source) {
+  auto* src = dynamic_cast<const TUiWizardPageTitle*>(source);
   if (!src) {
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
     return;
   }
   FText = src->FText;
@@ -104,33 +104,33 @@ void TUiWizardPageTitle::Assign(const TPersistent* Source) {
   Changed();
 }
 
-TRect TUiWizardPageTitle::TextRect(TCanvas& ACanvas, const TRect& B) {
-  TSize ext = ACanvas.TextExtent(FText);
-  TRect T = Rect(B.Left, B.Top, B.Left + ext.cx, B.Top + ext.cy);
+TRect TUiWizardPageTitle::TextRect(TCanvas& canvas, const TRect& b) {
+  TSize ext = canvas.TextExtent(FText);
+  TRect T = Rect(b.Left, b.Top, b.Left + ext.cx, b.Top + ext.cy);
   if (FAnchors & akLeft) T = OffsetRect(T, FAnchorPlacement, 0);
   if (FAnchors & akTop) T = OffsetRect(T, 0, FAnchorPlacement);
-  if (FAnchors & akRight) T.Right = B.Right - FAnchorPlacement;
-  if (FAnchors & akBottom) T.Bottom = B.Bottom - FAnchorPlacement;
+  if (FAnchors & akRight) T.Right = b.Right - FAnchorPlacement;
+  if (FAnchors & akBottom) T.Bottom = b.Bottom - FAnchorPlacement;
   T.Left += FIndent;
   T.Right -= FIndent;
-  if (T.Bottom > B.Bottom) T.Bottom = B.Bottom;
-  if (T.Right > B.Right) T.Right = B.Right;
+  if (T.Bottom > b.Bottom) T.Bottom = b.Bottom;
+  if (T.Right > b.Right) T.Right = b.Right;
   return T;
 }
 
-void TUiWizardPageTitle::PaintTo(TCanvas& ACanvas, TRect& B) {
+void TUiWizardPageTitle::PaintTo(TCanvas& canvas, TRect& b) {
   if (!FVisible || !FHeader || !FHeader->OwnerPage()) return;
-  ACanvas.Font().Assign(&FFont);
-  TRect T = TextRect(ACanvas, B);
+  canvas.Font().Assign(&FFont);
+  TRect T = TextRect(canvas, b);
   if (FColor != clNone) {
-    ACanvas.Brush.Color = FColor;
-    ACanvas.Brush.Style = bsSolid;
-    ACanvas.FillRect(T);
+    canvas.Brush.Color = FColor;
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(T);
   }
   uint32_t align = FAlignment == taCenter ? DT_CENTER : FAlignment == taRightJustify ? DT_RIGHT : DT_LEFT;
   TRect text = T;
-  ACanvas.DrawText(FText, text, align | DT_WORDBREAK);
-  B.Top = T.Bottom;
+  canvas.DrawText(FText, text, align | DT_WORDBREAK);
+  b.Top = T.Bottom;
 }
 
 // ---- header ----
@@ -195,39 +195,39 @@ void TUiWizardPageHeader::SetShowDivider(bool v) {
   Changed();
 }
 
-TRect TUiWizardPageHeader::ImageRect(TImageList& AImages, TRect& H) {
-  int32_t w = AImages.Width(), h = AImages.Height();
-  TRect I = Rect(H.Left, H.Top, H.Left + w, H.Top + h);
-  I = OffsetRect(I, 0, (H.Bottom - H.Top - h) / 2);
+TRect TUiWizardPageHeader::ImageRect(TImageList& images, TRect& rect) {
+  int32_t w = images.Width(), h = images.Height();
+  TRect I = Rect(rect.Left, rect.Top, rect.Left + w, rect.Top + h);
+  I = OffsetRect(I, 0, (rect.Bottom - rect.Top - h) / 2);
   if (FImageAlignment == iaRight) {
-    I = OffsetRect(I, H.Right - H.Left - w - 4, 0);
+    I = OffsetRect(I, rect.Right - rect.Left - w - 4, 0);
     I = OffsetRect(I, -FImageOffset, 0);
-    if (I.Left < H.Right) H.Right = I.Left;
+    if (I.Left < rect.Right) rect.Right = I.Left;
   } else if (FImageAlignment == iaLeft) {
     I = OffsetRect(I, FImageOffset, 0);
-    if (I.Right > H.Left) H.Left = I.Right;
+    if (I.Right > rect.Left) rect.Left = I.Right;
   }
   return I;
 }
 
-void TUiWizardPageHeader::PaintTo(TCanvas& ACanvas, TRect& R) {
+void TUiWizardPageHeader::PaintTo(TCanvas& canvas, TRect& r) {
   if (!FVisible) return;
-  TRect H = Rect(R.Left, R.Top, R.Right, R.Top + FHeight);
-  ACanvas.Brush.Color = FColor;
-  ACanvas.Brush.Style = bsSolid;
-  ACanvas.FillRect(H);
+  TRect H = Rect(r.Left, r.Top, r.Right, r.Top + FHeight);
+  canvas.Brush.Color = FColor;
+  canvas.Brush.Style = bsSolid;
+  canvas.FillRect(H);
   if (FOwnerPage) {
-    if (FShowDivider) DrawBorderEdges(ACanvas, H, UiWizardEtchedBorder, beBottom);
+    if (FShowDivider) DrawBorderEdges(canvas, H, kUiWizardEtchedBorder, beBottom);
     TUiWizard* wizard = FOwnerPage->Wizard();
     TImageList* images = wizard ? wizard->HeaderImages() : nullptr;
     if (images && FImageIndex >= 0 && FImageIndex < images->Count()) {
       TRect I = ImageRect(*images, H);
-      images->Draw(ACanvas, I.Left, I.Top, FImageIndex, true);
+      images->Draw(canvas, I.Left, I.Top, FImageIndex, true);
     }
-    FTitle->PaintTo(ACanvas, H);
-    FSubtitle->PaintTo(ACanvas, H);
+    FTitle->PaintTo(canvas, H);
+    FSubtitle->PaintTo(canvas, H);
   }
-  R.Top += FHeight;
+  r.Top += FHeight;
 }
 
 // ---- image ----
@@ -267,8 +267,8 @@ void TUiWizardImage::SetTransparent(bool v) {
   if (TGraphic* g = FPicture.Graphic()) g->SetTransparent(v);
 }
 
-void TUiWizardImage::PaintTo(TCanvas& ACanvas, const TRect& R) {
-  if (TGraphic* g = FPicture.Graphic()) DrawWizardImage(ACanvas, g, R, FAlignment, FLayout);
+void TUiWizardImage::PaintTo(TCanvas& canvas, const TRect& r) {
+  if (TGraphic* g = FPicture.Graphic()) DrawWizardImage(canvas, g, r, FAlignment, FLayout);
 }
 
 // ---- watermark ----
@@ -297,22 +297,22 @@ void TUiWizardWaterMark::SetBorderWidth(int32_t v) {
   Changed();
 }
 
-void TUiWizardWaterMark::PaintTo(TCanvas& ACanvas, TRect& R) {
+void TUiWizardWaterMark::PaintTo(TCanvas& canvas, TRect& r) {
   if (!FVisible) return;
-  int32_t h = R.Bottom - R.Top;
+  int32_t h = r.Bottom - r.Top;
   TRect W;
   if (FAlign == alRight) {
-    W = Rect(R.Right - FWidth, R.Top, R.Right, R.Top + h);
-    R.Right -= FWidth;
+    W = Rect(r.Right - FWidth, r.Top, r.Right, r.Top + h);
+    r.Right -= FWidth;
   } else {
-    W = Rect(R.Left, R.Top, R.Left + FWidth, R.Top + h);
-    R.Left += FWidth;
+    W = Rect(r.Left, r.Top, r.Left + FWidth, r.Top + h);
+    r.Left += FWidth;
   }
   W = InflateRect(W, -FBorderWidth, -FBorderWidth);
-  ACanvas.Brush.Color = FColor;
-  ACanvas.Brush.Style = bsSolid;
-  ACanvas.FillRect(W);
-  FImage->PaintTo(ACanvas, W);
+  canvas.Brush.Color = FColor;
+  canvas.Brush.Style = bsSolid;
+  canvas.FillRect(W);
+  FImage->PaintTo(canvas, W);
 }
 
 // ---- panel ----
@@ -328,14 +328,14 @@ void TUiWizardPagePanel::SetBorderWidth(uint16_t v) {
   Changed();
 }
 
-void TUiWizardPagePanel::PaintTo(TCanvas& ACanvas, TRect& R) {
+void TUiWizardPagePanel::PaintTo(TCanvas& canvas, TRect& r) {
   if (!FVisible || FBorderWidth == 0) return;
-  R = InflateRect(R, -FBorderWidth, -FBorderWidth);
-  DrawBorderEdges(ACanvas, R, UiWizardEtchedBorder, beLeft | beTop | beRight | beBottom);
+  r = InflateRect(r, -FBorderWidth, -FBorderWidth);
+  DrawBorderEdges(canvas, r, kUiWizardEtchedBorder, beLeft | beTop | beRight | beBottom);
   if (FColor != clNone) {
-    R = InflateRect(R, -2, -2);
-    ACanvas.Brush.Color = FColor;
-    ACanvas.Brush.Style = bsSolid;
-    ACanvas.FillRect(R);
+    r = InflateRect(r, -2, -2);
+    canvas.Brush.Color = FColor;
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(r);
   }
 }

@@ -27,7 +27,7 @@ class TUiWizardGraphicObject : public TPersistent {
   void SetColor(TColor v);
   bool Visible() const { return FVisible; }
   void SetVisible(bool v);
-  virtual void PaintTo(TCanvas& ACanvas, TRect& ARect) = 0;
+  virtual void PaintTo(TCanvas& canvas, TRect& rect) = 0;
 
  protected:
   virtual void VisibleChanged() { Changed(); }
@@ -69,9 +69,9 @@ class TUiWizardPageTitle : public TUiWizardGraphicObject {
   // Assigning the font as a whole is ignored while the header's ParentFont is on.
   void SetFont(const TFont& f);
   // Copies text, anchors, placement, indent, alignment and font (not colour or visibility).
-  void Assign(const TPersistent* Source) override;
-  virtual TRect TextRect(TCanvas& ACanvas, const TRect& ARect);
-  void PaintTo(TCanvas& ACanvas, TRect& ARect) override;
+  void Assign(const TPersistent* source) override;
+  virtual TRect TextRect(TCanvas& canvas, const TRect& rect);
+  void PaintTo(TCanvas& canvas, TRect& rect) override;
   // Takes the face name and character set of a page font.
   void TakeFace(const TFont& pageFont);
 
@@ -107,8 +107,8 @@ class TUiWizardPageHeader : public TUiWizardPageObject {
   void SetImageAlignment(TUiWizardImageLeftRight v);
   bool ShowDivider() const { return FShowDivider; }
   void SetShowDivider(bool v);
-  void PaintTo(TCanvas& ACanvas, TRect& ARect) override;
-  virtual TRect ImageRect(TImageList& AImages, TRect& ARect);
+  void PaintTo(TCanvas& canvas, TRect& rect) override;
+  virtual TRect ImageRect(TImageList& images, TRect& rect);
   // The page's font changed: the titles follow its face when ParentFont is on.
   void PageFontChanged();
   void TitleChanged() { Changed(); }
@@ -139,7 +139,7 @@ class TUiWizardImage : public TPersistent {
   void SetLayout(TUiWizardImageLayout v);
   bool Transparent() const;
   void SetTransparent(bool v);
-  void PaintTo(TCanvas& ACanvas, const TRect& ARect);
+  void PaintTo(TCanvas& canvas, const TRect& rect);
   TNotifyEvent OnChange;
 
  private:
@@ -160,7 +160,7 @@ class TUiWizardWaterMark : public TUiWizardPageObject {
   int32_t BorderWidth() const { return FBorderWidth; }
   void SetBorderWidth(int32_t v);
   TUiWizardImage& Image() { return *FImage; }
-  void PaintTo(TCanvas& ACanvas, TRect& ARect) override;
+  void PaintTo(TCanvas& canvas, TRect& rect) override;
 
  protected:
   void VisibleChanged() override { ChangedAndRealign(); }
@@ -177,7 +177,7 @@ class TUiWizardPagePanel : public TUiWizardPageObject {
   TUiWizardPagePanel();
   uint16_t BorderWidth() const { return FBorderWidth; }
   void SetBorderWidth(uint16_t v);
-  void PaintTo(TCanvas& ACanvas, TRect& ARect) override;
+  void PaintTo(TCanvas& canvas, TRect& rect) override;
 
  private:
   uint16_t FBorderWidth = 7;

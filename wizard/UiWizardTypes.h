@@ -9,7 +9,7 @@
 #include "Graphics.h"
 
 enum TUiWizardButtonKind : uint8_t { bkStart, bkLast, bkBack, bkNext, bkFinish, bkCancel, bkHelp };
-constexpr int UiWizardButtonKindCount = 7;
+constexpr int kUiWizardButtonKindCount = 7;
 
 // A set of button kinds in one byte: bit n for the kind of ordinal n.
 class TUiWizardButtonSet {
@@ -38,8 +38,8 @@ class TUiWizardButtonSet {
   uint8_t FBits = 0;
 };
 
-constexpr TUiWizardButtonSet UiWizardAllButtons = TUiWizardButtonSet::FromByte(0x7F);
-constexpr TUiWizardButtonSet UiWizardDefaultVisibleButtons{bkBack, bkNext, bkCancel};
+constexpr TUiWizardButtonSet kUiWizardAllButtons = TUiWizardButtonSet::FromByte(0x7F);
+constexpr TUiWizardButtonSet kUiWizardDefaultVisibleButtons{bkBack, bkNext, bkCancel};
 
 class EUiWizardError : public Exception {
  public:
@@ -49,9 +49,9 @@ class EUiWizardError : public Exception {
 class TUiWizard;
 class TUiWizardCustomPage;
 
-using TUiWizardPaintPageEvent = std::function<void(TObject* Sender, TCanvas& ACanvas, TRect& ARect)>;
-using TUiWizardChangePageEvent = std::function<void(TObject* Sender, TUiWizardCustomPage* FromPage)>;
-using TUiWizardPageClickEvent = std::function<void(TObject* Sender, bool& Stop)>;
+using TUiWizardPaintPageEvent = std::function<void(TObject* sender, TCanvas& canvas, TRect& rect)>;
+using TUiWizardChangePageEvent = std::function<void(TObject* sender, TUiWizardCustomPage* fromPage)>;
+using TUiWizardPageClickEvent = std::function<void(TObject* sender, bool& stop)>;
 using TUiWizardSelectPageEvent =
-    std::function<void(TObject* Sender, TUiWizardCustomPage* FromPage, TUiWizardCustomPage*& ToPage)>;
-using TUiWizardChangingPageEvent = std::function<void(TObject* Sender, TUiWizardCustomPage*& ToPage)>;
+    std::function<void(TObject* sender, TUiWizardCustomPage* fromPage, TUiWizardCustomPage*& toPage)>;
+using TUiWizardChangingPageEvent = std::function<void(TObject* sender, TUiWizardCustomPage*& toPage)>;

@@ -78,8 +78,8 @@ void OnSignal(int signo) {
 
 }  // namespace
 
-void Arm(TCliOutputMode AMode) {
-  GMode.store(AMode);
+void Arm(TCliOutputMode mode) {
+  GMode.store(mode);
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
@@ -91,13 +91,13 @@ void Arm(TCliOutputMode AMode) {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
-void UploadStarted(int64_t ATotal, bool AAfterBar) {
-  GTotal.store(ATotal);
+void UploadStarted(int64_t total, bool afterBar) {
+  GTotal.store(total);
   GSent.store(0);
-  GAfterBar.store(AAfterBar);
+  GAfterBar.store(afterBar);
   GUploading.store(true);
 }
 
-void Sent(int64_t ABytes) { GSent.store(ABytes, std::memory_order_relaxed); }
+void Sent(int64_t bytes) { GSent.store(bytes, std::memory_order_relaxed); }
 
 }  // namespace CliInterrupt

@@ -5,19 +5,19 @@
 
 #include <cerrno>
 
-bool IsTerminal(int AFd) { return ::isatty(AFd) == 1; }
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
-int TerminalColumns(int AFd, int AFallback) {
+int TerminalColumns(int fd, int fallback) {
   winsize ws{};
-  if (::ioctl(AFd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
-  return AFallback;
+  if (::ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  return fallback;
 }
 
-void WriteAll(int AFd, std::string_view AText) {
-  while (!AText.empty()) {
-    const ssize_t n = ::write(AFd, AText.data(), AText.size());
+void WriteAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
-    AText.remove_prefix(static_cast<size_t>(n));
+    text.remove_prefix(static_cast<size_t>(n));
   }
 }

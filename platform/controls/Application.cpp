@@ -38,9 +38,9 @@ void TApplication::Initialize() {}
 
 // ---- the loop ----
 
-void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
-  TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == FMainForm) FMainForm = nullptr;
+void TApplication::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == FMainForm) FMainForm = nullptr;
 }
 
 void TApplication::Terminate() {

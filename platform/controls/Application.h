@@ -74,7 +74,7 @@ class TApplication : public TComponent {
   std::function<int(const TMessageBoxRecord&)> OnMessageBox;
 
  protected:
-  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   bool DispatchOne(TMsg& msg);

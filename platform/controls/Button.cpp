@@ -2,7 +2,7 @@
 
 #include "Form.h"
 
-TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
+TButton::TButton(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 75, 25);
   SetTabStop(true);
   SetParentColor(false);
@@ -110,7 +110,7 @@ void TButton::PaintFace(TCanvas& canvas, const TRect& face, bool) {
   canvas.DrawText(Caption(), t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
-TBitBtn::TBitBtn(TComponent* AOwner) : TButton(AOwner) {}
+TBitBtn::TBitBtn(TComponent* owner) : TButton(owner) {}
 
 void TBitBtn::SetGlyph(const TBitmap* v) {
   if (!v || v->Empty()) {

@@ -8,7 +8,7 @@
 
 class TButton : public TWinControl {
  public:
-  explicit TButton(TComponent* AOwner);
+  explicit TButton(TComponent* owner);
   bool Default() const { return FDefault; }
   void SetDefault(bool v);
   bool Cancel() const { return FCancel; }
@@ -44,7 +44,7 @@ enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 class TBitBtn : public TButton {
  public:
-  explicit TBitBtn(TComponent* AOwner);
+  explicit TBitBtn(TComponent* owner);
   TBitmap* Glyph() const { return FGlyph.get(); }
   void SetGlyph(const TBitmap* v);
   int NumGlyphs() const { return FNumGlyphs; }

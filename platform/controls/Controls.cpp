@@ -15,7 +15,7 @@ bool ContainsFocus(const TControl* c, const TControl* focused) {
 }
 }  // namespace
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+TControl::TControl(TComponent* owner) : TComponent(owner) {
   FFont.OnChange = [this](TObject*) { FontOnChange(); };
 }
 
@@ -27,31 +27,31 @@ TControl::~TControl() {
   if (FParent) FParent->RemoveControl(this);
 }
 
-void TControl::SetParent(TWinControl* AParent) {
-  if (FParent == AParent) return;
-  if (AParent == this) return;
+void TControl::SetParent(TWinControl* parent) {
+  if (FParent == parent) return;
+  if (parent == this) return;
   if (FParent) {
     Invalidate();
     FParent->RemoveControl(this);
   }
-  if (AParent) {
-    AParent->InsertControl(this);
+  if (parent) {
+    parent->InsertControl(this);
     if (FParentColor) ParentColorChanged();
     if (FParentFont) ParentFontChanged();
-    if (FAlign != alNone) AParent->Realign();
+    if (FAlign != alNone) parent->Realign();
     Invalidate();
   }
 }
 
-void TControl::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
-  if (AWidth < 0) AWidth = 0;
-  if (AHeight < 0) AHeight = 0;
-  if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+void TControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
   Invalidate();
-  FLeft = ALeft;
-  FTop = ATop;
-  FWidth = AWidth;
-  FHeight = AHeight;
+  FLeft = left;
+  FTop = top;
+  FWidth = width;
+  FHeight = height;
   BoundsChanged();
   Invalidate();
   if (FParent && FAlign != alNone && !FParent->FAligning) FParent->Realign();
@@ -314,7 +314,7 @@ char TControl::AcceleratorChar() const {
 
 // ---- TWinControl ----
 
-TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
   // Children are freed by their owners; they must not reach back into a dead parent.

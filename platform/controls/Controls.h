@@ -40,18 +40,18 @@ struct TInputEvent {
   TShiftState Shift = 0;
 };
 
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
-using TKeyEvent = std::function<void(TObject* Sender, uint16_t& Key, TShiftState Shift)>;
+using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TKeyEvent = std::function<void(TObject* sender, uint16_t& key, TShiftState shift)>;
 
 // ---- TControl ----
 
 class TControl : public TComponent {
  public:
-  explicit TControl(TComponent* AOwner);
+  explicit TControl(TComponent* owner);
   ~TControl() override;
 
   TWinControl* Parent() const { return FParent; }
-  virtual void SetParent(TWinControl* AParent);
+  virtual void SetParent(TWinControl* parent);
 
   int32_t Left() const { return FLeft; }
   int32_t Top() const { return FTop; }
@@ -61,7 +61,7 @@ class TControl : public TComponent {
   void SetTop(int32_t v) { SetBounds(FLeft, v, FWidth, FHeight); }
   void SetWidth(int32_t v) { SetBounds(FLeft, FTop, v, FHeight); }
   void SetHeight(int32_t v) { SetBounds(FLeft, FTop, FWidth, v); }
-  virtual void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight);
+  virtual void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
   TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
   virtual TRect ClientRect() const { return Rect(0, 0, FWidth, FHeight); }
   int32_t ClientWidth() const { return ClientRect().Width(); }
@@ -172,7 +172,7 @@ class TControl : public TComponent {
 
 class TWinControl : public TControl {
  public:
-  explicit TWinControl(TComponent* AOwner);
+  explicit TWinControl(TComponent* owner);
   ~TWinControl() override;
 
   int ControlCount() const { return static_cast<int>(FControls.size()); }
@@ -198,7 +198,7 @@ class TWinControl : public TControl {
   virtual TRect ContentRect() const { return ClientRect(); }
   void Realign();
   // The show request of a child: the base forwards to its own parent.
-  virtual void ShowControl(TControl* AControl);
+  virtual void ShowControl(TControl* control);
   // A child became visible or invisible.
   virtual void ControlVisibilityChanged(TControl*) {}
   // Whether this control, when focused, takes this key itself instead of the form's routing
@@ -236,12 +236,12 @@ class TWinControl : public TControl {
 
 class TGraphicControl : public TControl {
  public:
-  explicit TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+  explicit TGraphicControl(TComponent* owner) : TControl(owner) {}
 };
 
 class TCustomControl : public TWinControl {
  public:
-  explicit TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {}
+  explicit TCustomControl(TComponent* owner) : TWinControl(owner) {}
 };
 
 // Classic three-dimensional frames used by the standard controls.

@@ -4,7 +4,7 @@
 
 #include "Display.h"
 
-TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 121, 21);
   SetTabStop(true);
   SetColor(clWindow);

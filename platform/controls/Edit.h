@@ -6,7 +6,7 @@
 
 class TEdit : public TWinControl {
  public:
-  explicit TEdit(TComponent* AOwner);
+  explicit TEdit(TComponent* owner);
   int32_t MaxLength() const { return FMaxLength; }
   void SetMaxLength(int32_t v) { FMaxLength = v; }
   bool ReadOnly() const { return FReadOnly; }

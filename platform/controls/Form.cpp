@@ -28,7 +28,7 @@ TShiftState ShiftFromWParam(WPARAM w) {
 
 // ---- life and size ----
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
   FVisible = false;
   FColor = clBtnFace;
   FParentFont = false;

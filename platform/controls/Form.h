@@ -22,12 +22,12 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 using TModalResult = int32_t;
 constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2;
 
-using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
-using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 
 class TCustomForm : public TWinControl {
  public:
-  explicit TCustomForm(TComponent* AOwner);
+  explicit TCustomForm(TComponent* owner);
   ~TCustomForm() override;
 
   HWND Handle() const { return FHandle; }
@@ -106,7 +106,7 @@ class TCustomForm : public TWinControl {
 
 class TForm : public TCustomForm {
  public:
-  explicit TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+  explicit TForm(TComponent* owner) : TCustomForm(owner) {}
 };
 
 // Shift state from a mouse or key message's wParam as the form posts them.

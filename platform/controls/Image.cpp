@@ -1,6 +1,6 @@
 #include "Image.h"
 
-TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner) {
+TImage::TImage(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 105, 105);
   FPicture.OnChange = [this](TObject*) { PictureChanged(); };
 }

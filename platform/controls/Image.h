@@ -5,7 +5,7 @@
 
 class TImage : public TGraphicControl {
  public:
-  explicit TImage(TComponent* AOwner);
+  explicit TImage(TComponent* owner);
   TPicture& Picture() { return FPicture; }
   bool Stretch() const { return FStretch; }
   void SetStretch(bool v);

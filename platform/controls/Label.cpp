@@ -1,6 +1,6 @@
 #include "Label.h"
 
-TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
+TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 65, 17);
   SetParentColor(true);
 }
@@ -80,9 +80,9 @@ void TLabel::Loaded() {
   AdjustBounds();
 }
 
-void TLabel::Notification(TComponent* AComponent, TOperation Operation) {
-  TGraphicControl::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
+void TLabel::Notification(TComponent* component, TOperation operation) {
+  TGraphicControl::Notification(component, operation);
+  if (operation == opRemove && component == FFocusControl) FFocusControl = nullptr;
 }
 
 void TLabel::Paint(TCanvas& canvas) {

@@ -8,7 +8,7 @@ enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 class TLabel : public TGraphicControl {
  public:
-  explicit TLabel(TComponent* AOwner);
+  explicit TLabel(TComponent* owner);
   bool AutoSize() const { return FAutoSize; }
   void SetAutoSize(bool v);
   bool WordWrap() const { return FWordWrap; }
@@ -30,7 +30,7 @@ class TLabel : public TGraphicControl {
   void TextChanged() override;
   void FontChanged() override;
   void Loaded() override;
-  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   uint32_t TextFlags() const;

@@ -1,6 +1,6 @@
 #include "Memo.h"
 
-TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner) {
+TMemo::TMemo(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 185, 89);
   SetTabStop(true);
   SetColor(clWindow);

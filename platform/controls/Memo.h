@@ -7,7 +7,7 @@ enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TMemo : public TWinControl {
  public:
-  explicit TMemo(TComponent* AOwner);
+  explicit TMemo(TComponent* owner);
   TScrollStyle ScrollBars() const { return FScrollBars; }
   void SetScrollBars(TScrollStyle v);
   bool ReadOnly() const { return FReadOnly; }

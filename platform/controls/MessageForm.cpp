@@ -14,7 +14,7 @@ constexpr TColor kErrorRed = RGB(0xD4, 0x20, 0x20);
 constexpr TColor kErrorEdge = RGB(0x80, 0x10, 0x10);
 }  // namespace
 
-TErrorIcon::TErrorIcon(TComponent* AOwner) : TGraphicControl(AOwner) { SetBounds(0, 0, kSize, kSize); }
+TErrorIcon::TErrorIcon(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, kSize, kSize); }
 
 void TErrorIcon::Paint(TCanvas& canvas) {
   canvas.Brush.Style = bsSolid;

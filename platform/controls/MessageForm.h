@@ -17,7 +17,7 @@
 // A 32 x 32 error sign: a red disc with a white cross.
 class TErrorIcon : public TGraphicControl {
  public:
-  explicit TErrorIcon(TComponent* AOwner);
+  explicit TErrorIcon(TComponent* owner);
   static constexpr int32_t kSize = 32;
 
  protected:

@@ -6,7 +6,7 @@
 
 // ---- TRadioButton ----
 
-TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) {
+TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 113, 17);
   SetParentColor(true);
 }
@@ -120,7 +120,7 @@ void TRadioButton::Paint(TCanvas& canvas) {
 
 // ---- TRadioGroup ----
 
-TRadioGroup::TRadioGroup(TComponent* AOwner) : TWinControl(AOwner) {
+TRadioGroup::TRadioGroup(TComponent* owner) : TWinControl(owner) {
   SetBounds(0, 0, 185, 105);
   SetParentColor(true);
   SetTabStop(true);

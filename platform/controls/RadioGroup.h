@@ -14,7 +14,7 @@ class TRadioGroup;
 
 class TRadioButton : public TWinControl {
  public:
-  explicit TRadioButton(TComponent* AOwner);
+  explicit TRadioButton(TComponent* owner);
   bool Checked() const { return FChecked; }
   void SetChecked(bool v);
   void Click() override;
@@ -36,7 +36,7 @@ class TRadioButton : public TWinControl {
 
 class TRadioGroup : public TWinControl {
  public:
-  explicit TRadioGroup(TComponent* AOwner);
+  explicit TRadioGroup(TComponent* owner);
   const std::vector<std::string>& Items() const { return FItems; }
   void SetItems(const std::vector<std::string>& items);
   int ItemIndex() const { return FItemIndex; }

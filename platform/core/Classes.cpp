@@ -8,13 +8,13 @@ std::string TPersistent::ClassName() const {
   return DemangledTypeName(typeid(*this));
 }
 
-void TPersistent::Assign(const TPersistent* Source) {
-  std::string from = Source ? Source->ClassName() : std::string("nil");
+void TPersistent::Assign(const TPersistent* source) {
+  std::string from = source ? source->ClassName() : std::string("nil");
   throw EConvertAssignError(Format("Cannot assign a %s to a %s", from.c_str(), ClassName().c_str()));
 }
 
-TComponent::TComponent(TComponent* AOwner) {
-  if (AOwner) AOwner->InsertComponent(this);
+TComponent::TComponent(TComponent* owner) {
+  if (owner) owner->InsertComponent(this);
 }
 
 TComponent::~TComponent() {
@@ -61,19 +61,19 @@ void TComponent::RemoveComponent(TComponent* c) {
   c->FOwner = nullptr;
 }
 
-void TComponent::FreeNotification(TComponent* AComponent) {
-  if (!AComponent || AComponent == this) return;
-  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end()) {
-    FFreeNotifies.push_back(AComponent);
-    AComponent->FreeNotification(this);
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), component) == FFreeNotifies.end()) {
+    FFreeNotifies.push_back(component);
+    component->FreeNotification(this);
   }
 }
 
-void TComponent::RemoveFreeNotification(TComponent* AComponent) {
-  auto it = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  auto it = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), component);
   if (it != FFreeNotifies.end()) {
     FFreeNotifies.erase(it);
-    AComponent->RemoveFreeNotification(this);
+    component->RemoveFreeNotification(this);
   }
 }
 

@@ -17,7 +17,7 @@ class TObject {
   virtual ~TObject() = default;
 };
 
-using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // Raised when Assign gets an object it cannot take: "Cannot assign a %s to a %s".
 class EConvertAssignError : public EConvertError {
@@ -27,8 +27,8 @@ class EConvertAssignError : public EConvertError {
 
 class TPersistent : public TObject {
  public:
-  // Copies Source into this object; the base raises the assignment error.
-  virtual void Assign(const TPersistent* Source);
+  // Copies source into this object; the base raises the assignment error.
+  virtual void Assign(const TPersistent* source);
   virtual std::string ClassName() const;
 };
 
@@ -38,7 +38,7 @@ enum TComponentStateFlag : uint8_t { csLoading = 1, csDestroying = 2, csDesignin
 
 class TComponent : public TPersistent {
  public:
-  explicit TComponent(TComponent* AOwner);
+  explicit TComponent(TComponent* owner);
   ~TComponent() override;
 
   TComponent* Owner() const { return FOwner; }
@@ -54,9 +54,9 @@ class TComponent : public TPersistent {
   bool IsLoading() const { return (FComponentState & csLoading) != 0; }
   bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
 
-  // Asks to be told (Notification with opRemove) when AComponent is destroyed.
-  void FreeNotification(TComponent* AComponent);
-  void RemoveFreeNotification(TComponent* AComponent);
+  // Asks to be told (Notification with opRemove) when component is destroyed.
+  void FreeNotification(TComponent* component);
+  void RemoveFreeNotification(TComponent* component);
 
   // Loading: BeginLoading marks this root and every component it comes to own as loading;
   // EndLoading calls Loaded() on the root and then on each owned component, in creation order.
@@ -66,7 +66,7 @@ class TComponent : public TPersistent {
  protected:
   // End of loading; the base clears the loading state. Overrides call the base first.
   virtual void Loaded();
-  virtual void Notification(TComponent* AComponent, TOperation Operation);
+  virtual void Notification(TComponent* component, TOperation operation);
   void SetDesigning(bool v);
 
  private:

@@ -24,14 +24,14 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& r) {
 
 void TBitmap::LoadFromStream(TStream&) { throw EInvalidGraphic("Bitmap image is not valid"); }
 
-void TBitmap::Assign(const TPersistent* Source) {
-  if (Source == this) return;
-  if (!Source) {
+void TBitmap::Assign(const TPersistent* source) {
+  if (source == this) return;
+  if (!source) {
     FSurface.Resize(0, 0);
     Changed();
     return;
   }
-  if (const auto* b = dynamic_cast<const TBitmap*>(Source)) {
+  if (const auto* b = dynamic_cast<const TBitmap*>(source)) {
     FSurface.Resize(b->Width(), b->Height());
     for (int32_t y = 0; y < Height(); ++y)
       std::copy(b->FSurface.Row(y), b->FSurface.Row(y) + Width(), FSurface.Row(y));
@@ -40,7 +40,7 @@ void TBitmap::Assign(const TPersistent* Source) {
     Changed();
     return;
   }
-  if (const auto* g = dynamic_cast<const TGraphic*>(Source)) {
+  if (const auto* g = dynamic_cast<const TGraphic*>(source)) {
     FSurface.Resize(g->Width(), g->Height());
     FSurface.Fill(0x00FFFFFF);
     // Drawing does not change a graphic, but its interface is not const.
@@ -48,5 +48,5 @@ void TBitmap::Assign(const TPersistent* Source) {
     Changed();
     return;
   }
-  TPersistent::Assign(Source);
+  TPersistent::Assign(source);
 }

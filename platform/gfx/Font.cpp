@@ -2,10 +2,10 @@
 
 TFont::TFont() = default;
 
-void TFont::Assign(const TPersistent* Source) {
-  const auto* src = dynamic_cast<const TFont*>(Source);
+void TFont::Assign(const TPersistent* source) {
+  const auto* src = dynamic_cast<const TFont*>(source);
   if (!src) {
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
     return;
   }
   if (src == this || *src == *this) return;

@@ -107,19 +107,19 @@ void TPicture::LoadStored(const std::string& className, const std::string& bytes
   SetGraphic(std::move(g));
 }
 
-void TPicture::Assign(const TPersistent* Source) {
-  if (Source == this) return;
-  if (!Source) {
+void TPicture::Assign(const TPersistent* source) {
+  if (source == this) return;
+  if (!source) {
     SetGraphic(nullptr);
     return;
   }
   const TGraphic* from = nullptr;
-  if (const auto* picture = dynamic_cast<const TPicture*>(Source))
+  if (const auto* picture = dynamic_cast<const TPicture*>(source))
     from = picture->Graphic();
-  else if (const auto* graphic = dynamic_cast<const TGraphic*>(Source))
+  else if (const auto* graphic = dynamic_cast<const TGraphic*>(source))
     from = graphic;
   else
-    return TPersistent::Assign(Source);
+    return TPersistent::Assign(source);
   if (!from) {
     SetGraphic(nullptr);
     return;

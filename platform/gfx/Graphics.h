@@ -71,7 +71,7 @@ using TFontStyles = uint8_t;
 class TFont : public TPersistent {
  public:
   TFont();
-  void Assign(const TPersistent* Source) override;
+  void Assign(const TPersistent* source) override;
   const std::string& Name() const { return FName; }
   void SetName(const std::string& v);
   // Character height in pixels: the cell height less internal leading, which is the em square.
@@ -267,7 +267,7 @@ class TPicture : public TPersistent {
   void LoadStored(const std::string& className, const std::string& bytes);
   // Copies a picture or a graphic (a new graphic of the same class, then its Assign: every
   // graphic class accepts Assign from its own class); nullptr empties the picture.
-  void Assign(const TPersistent* Source) override;
+  void Assign(const TPersistent* source) override;
   TNotifyEvent OnChange;
 
  private:
@@ -297,7 +297,7 @@ class TBitmap : public TGraphic {
   std::unique_ptr<TGraphic> CloneEmpty() const override { return std::make_unique<TBitmap>(); }
   // From a bitmap: pixels, transparency and transparent colour; from another graphic: drawn
   // onto white at its own size; nullptr: empty.
-  void Assign(const TPersistent* Source) override;
+  void Assign(const TPersistent* source) override;
   TCanvas& Canvas() { return FCanvas; }
   TSurface& Surface() { return FSurface; }
   const TSurface& Surface() const { return FSurface; }
@@ -361,7 +361,7 @@ class TChangeLink {
 
 class TImageList : public TComponent {
  public:
-  explicit TImageList(TComponent* AOwner, int32_t width = 16, int32_t height = 16);
+  explicit TImageList(TComponent* owner, int32_t width = 16, int32_t height = 16);
   ~TImageList() override;
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }

@@ -6,8 +6,8 @@ TChangeLink::~TChangeLink() {
   if (Sender) Sender->UnRegisterChanges(this);
 }
 
-TImageList::TImageList(TComponent* AOwner, int32_t width, int32_t height)
-    : TComponent(AOwner), FWidth(std::max<int32_t>(width, 0)), FHeight(std::max<int32_t>(height, 0)) {}
+TImageList::TImageList(TComponent* owner, int32_t width, int32_t height)
+    : TComponent(owner), FWidth(std::max<int32_t>(width, 0)), FHeight(std::max<int32_t>(height, 0)) {}
 
 TImageList::~TImageList() {
   for (TChangeLink* link : FLinks) link->Sender = nullptr;

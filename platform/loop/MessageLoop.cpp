@@ -268,9 +268,9 @@ int RunTimers() {
 // Takes the frame for this nesting depth for as long as the wait lasts.
 class TWaitFrameUse {
  public:
-  explicit TWaitFrameUse(TLoopState& L) : FLoop(L) {
-    if (L.WaitFrames.size() <= L.WaitDepth) L.WaitFrames.emplace_back();
-    Frame = &L.WaitFrames[L.WaitDepth++];
+  explicit TWaitFrameUse(TLoopState& l) : FLoop(l) {
+    if (l.WaitFrames.size() <= l.WaitDepth) l.WaitFrames.emplace_back();
+    Frame = &l.WaitFrames[l.WaitDepth++];
   }
   ~TWaitFrameUse() { --FLoop.WaitDepth; }
   TWaitFrameUse(const TWaitFrameUse&) = delete;
@@ -281,24 +281,24 @@ class TWaitFrameUse {
   TLoopState& FLoop;
 };
 
-void RunIdleHooks(TLoopState& L, TWaitFrame& f) {
-  f.Hooks.assign(L.IdleHooks.begin(), L.IdleHooks.end());
+void RunIdleHooks(TLoopState& l, TWaitFrame& f) {
+  f.Hooks.assign(l.IdleHooks.begin(), l.IdleHooks.end());
   for (TIdleRec* h : f.Hooks)
-    if (std::find(L.IdleHooks.begin(), L.IdleHooks.end(), h) != L.IdleHooks.end()) h->Callback();
+    if (std::find(l.IdleHooks.begin(), l.IdleHooks.end(), h) != l.IdleHooks.end()) h->Callback();
 }
 
 // Waits up to `wait` ms (negative: no limit) for any watched handle, then calls the callbacks
 // of those that are ready.
-void PollWatches(TLoopState& L, TWaitFrame& f, int wait) {
-  f.Watches.assign(L.Watches.begin(), L.Watches.end());
+void PollWatches(TLoopState& l, TWaitFrame& f, int wait) {
+  f.Watches.assign(l.Watches.begin(), l.Watches.end());
   f.Items.clear();
   for (TWatchRec* w : f.Watches) f.Items.push_back(TWaitItem{w->Handle, w->Events, 0});
-  L.Waiter.Wait(f.Items, wait);
+  l.Waiter.Wait(f.Items, wait);
   // Callbacks may add or remove watches: only those still registered are called.
   for (size_t i = 0; i < f.Watches.size(); ++i) {
     uint16_t ready = f.Items[i].ready;
     if (!ready) continue;
-    if (std::find(L.Watches.begin(), L.Watches.end(), f.Watches[i]) == L.Watches.end()) continue;
+    if (std::find(l.Watches.begin(), l.Watches.end(), f.Watches[i]) == l.Watches.end()) continue;
     std::shared_ptr<const std::function<void(uint16_t)>> cb = f.Watches[i]->Callback;
     (*cb)(ready);
   }

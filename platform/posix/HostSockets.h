@@ -17,6 +17,8 @@
 #include <unistd.h>
 
 namespace HostNet {
+// These mirror the Windows constants name for name, so they keep that shape.
+// NOLINTBEGIN(readability-identifier-naming)
 constexpr int AfInet = AF_INET;
 constexpr int AfUnspec = AF_UNSPEC;
 constexpr int SolSocket = SOL_SOCKET;
@@ -31,6 +33,7 @@ constexpr int SoRcvBuf = SO_RCVBUF;
 constexpr int SoError = SO_ERROR;
 constexpr int SoType = SO_TYPE;
 constexpr int TcpNoDelay = TCP_NODELAY;
+// NOLINTEND(readability-identifier-naming)
 }  // namespace HostNet
 
 // Winsock.h removes the host macros whose names it declares with the Windows values.

@@ -231,7 +231,7 @@ int BlockingConnect(int fd, const sockaddr_in& sa, int flags) {
   if (::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return errno;
   int err = ::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno;
   if (err == EINPROGRESS) {
-    const int64_t deadline = MonotonicMs() + KConnectTimeoutMs;
+    const int64_t deadline = MonotonicMs() + kConnectTimeoutMs;
     pollfd p{fd, POLLOUT, 0};
     for (;;) {
       const int64_t left = deadline - MonotonicMs();
@@ -424,7 +424,7 @@ int Connect(TSocket s, const TSockAddrIn& addr) {
     const bool owedToNotifier = wasConnecting && st->Async;
     if (err == EINPROGRESS) {
       st->Connect = TConnectPhase::cpConnecting;
-      st->ConnectDeadline = MonotonicMs() + KConnectTimeoutMs;
+      st->ConnectDeadline = MonotonicMs() + kConnectTimeoutMs;
     } else if (err != EALREADY && !owedToNotifier) {
       st->Connect = TConnectPhase::cpNone;
     }

@@ -35,7 +35,7 @@ enum class TConnectPhase : uint8_t { cpNone, cpConnecting };
 // (Linux: six retransmissions, over two minutes), and a per-socket TCP_SYNCNT cannot give 21 s
 // (its timeouts start at one second: 7, 15 or 31 s), so the layer keeps its own deadline and
 // ends the host's attempt when it passes.
-constexpr int64_t KConnectTimeoutMs = 21000;
+constexpr int64_t kConnectTimeoutMs = 21000;
 
 // Maps a POSIX errno value to its Windows Sockets number (unknown values map to WSAEINVAL...).
 int ErrorFromErrno(int posixErrno);

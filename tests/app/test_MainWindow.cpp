@@ -30,7 +30,7 @@ class MainWindowTest : public ::testing::Test {
   // Visible buttons of the bar, as a set.
   TUiWizardButtonSet ShownButtons() {
     TUiWizardButtonSet s;
-    for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+    for (int k = 0; k < kUiWizardButtonKindCount; ++k) {
       auto kind = static_cast<TUiWizardButtonKind>(k);
       if (Btn(kind)->Visible() && Btn(kind)->Height() > 0) s = s + kind;
     }

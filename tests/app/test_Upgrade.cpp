@@ -90,7 +90,7 @@ class UpgradeTest : public ::testing::Test {
   void ClickButton(TUiWizardButtonKind k) { Click(Btn(k)); }
   TUiWizardButtonSet Shown() {
     TUiWizardButtonSet s;
-    for (int k = 0; k < UiWizardButtonKindCount; ++k) {
+    for (int k = 0; k < kUiWizardButtonKindCount; ++k) {
       auto kind = static_cast<TUiWizardButtonKind>(k);
       if (Btn(kind)->Visible() && Btn(kind)->Height() > 0) s = s + kind;
     }

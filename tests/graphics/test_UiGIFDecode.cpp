@@ -180,7 +180,7 @@ TEST(UiGIFDecode, MalformedFilesDecodeWhatTheirCodesSay) {
   const std::vector<int> full = Indices(*load("full_table_no_clear.gif"));
   EXPECT_EQ(std::count(full.begin(), full.end(), 1), 64 * 128) << "codes stay 12 bits wide once the table is full";
   EXPECT_EQ(Indices(*load("truncated_subblock.gif")), (std::vector<int>{1, 0, 0, 0})) << "what the one byte held";
-  EXPECT_EQ(load("transparent_index_beyond_table.gif")->Frames(0).TransparentColor(), UiGIFNoColor);
+  EXPECT_EQ(load("transparent_index_beyond_table.gif")->Frames(0).TransparentColor(), kUiGIFNoColor);
   auto overlong = load("overlong_string.gif");
   const TDIBitmap& d = overlong->Frames(0).Bitmap();
   EXPECT_EQ(d.Index(4095, 2099), 0) << "decoding stopped before the last row";

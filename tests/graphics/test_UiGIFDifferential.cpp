@@ -48,7 +48,7 @@ std::string Compare(TUiGIFFrame& ours, const giflibref::TFrame& ref) {
   if (d.Palette().size() < static_cast<size_t>(t.Count)) return "palette shorter than the table";
   // An index outside the table makes nothing transparent.
   const bool transparent = ref.TransparentIndex >= 0 && ref.TransparentIndex < t.Count;
-  const TColor want = transparent ? t.ColorOf(ref.TransparentIndex) : UiGIFNoColor;
+  const TColor want = transparent ? t.ColorOf(ref.TransparentIndex) : kUiGIFNoColor;
   if (ours.TransparentColor() != want)
     return "transparent colour " + std::to_string(ours.TransparentColor()) + " vs " + std::to_string(want) +
            " (index " + std::to_string(ref.TransparentIndex) + ")";
@@ -90,7 +90,7 @@ TEST(UiGIFDifferential, CorpusMatchesGiflib) {
       ++frames;
       interlaced += f.Interlaced();
       local += f.LocalColors();
-      transparent += f.TransparentColor() != UiGIFNoColor;
+      transparent += f.TransparentColor() != kUiGIFNoColor;
       if (i == 0) depths.insert(f.BitsPerPixel());
     }
     EXPECT_EQ(ours.Transparent(), AnyTransparent(ref)) << "the picture's transparency";

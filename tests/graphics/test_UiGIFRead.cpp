@@ -54,7 +54,7 @@ TEST(UiGIFRead, ScreenDescriptorAndGlobalTable) {
   EXPECT_EQ(g.BackgroundColor(), static_cast<TColor>(RGB(7, 8, 9)));
   TUiGIFImage outside;
   Load(outside, "GIF89a" + Screen(4, 1, 0x81, /*background*/ 9) + GreyTable(4) + Image(4, 1) + kPixels + ";");
-  EXPECT_EQ(outside.BackgroundColor(), UiGIFNoColor) << "an index past the table names no colour";
+  EXPECT_EQ(outside.BackgroundColor(), kUiGIFNoColor) << "an index past the table names no colour";
 }
 
 // Catches zero bytes between blocks being taken as separators.
@@ -125,7 +125,7 @@ TEST(UiGIFRead, Extensions) {
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->Texts, (std::vector<std::string>{"a", "bc"}));
   EXPECT_EQ(g.Frames(1).Extensions().size(), 1u) << "the plain text dropped the extension before it";
-  EXPECT_EQ(g.Frames(1).TransparentColor(), UiGIFNoColor);
+  EXPECT_EQ(g.Frames(1).TransparentColor(), kUiGIFNoColor);
   EXPECT_TRUE(g.Comment().empty()) << "comments before an image belong to the image";
 
   TUiGIFImage anim;
@@ -185,7 +185,7 @@ TEST(UiGIFRead, TransparentColourMadeUniqueAndLeftOut) {
 
   TUiGIFImage cleared;
   Load(cleared, File(GraphicControl(1, 0, 1) + GraphicControl(0, 0, 1) + Image(4, 1) + kPixels, 4, 1));
-  EXPECT_EQ(cleared.Frames(0).TransparentColor(), UiGIFNoColor) << "a later control without the flag clears it";
+  EXPECT_EQ(cleared.Frames(0).TransparentColor(), kUiGIFNoColor) << "a later control without the flag clears it";
   EXPECT_FALSE(cleared.Transparent());
 }
 

@@ -49,42 +49,42 @@ class TScriptedNetStack : public TNetStackWindows {
   int SetSockOpt(TNetSocket, int, int, const void*, int) override { return 0; }
   std::string LookupHostName(const std::string&) override { return "127.0.0.1"; }
 
-  int Select(TNetSocketList* AReadList, TNetSocketList* AWriteList, int, TNetSocketList* AErrorList) override {
-    if (AWriteList) AWriteList->clear();
-    if (AErrorList) AErrorList->clear();
-    if (!AReadList) return 0;
-    if (Replies.empty() || AReadList->empty()) {
-      AReadList->clear();
+  int Select(TNetSocketList* readList, TNetSocketList* writeList, int, TNetSocketList* errorList) override {
+    if (writeList) writeList->clear();
+    if (errorList) errorList->clear();
+    if (!readList) return 0;
+    if (Replies.empty() || readList->empty()) {
+      readList->clear();
       return 0;
     }
-    AReadList->resize(1);
+    readList->resize(1);
     return 1;
   }
 
-  int RecvFrom(TNetSocket, void* ABuffer, int ALength, int, std::string& AFromAddress, uint16_t& AFromPort) override {
+  int RecvFrom(TNetSocket, void* buffer, int length, int, std::string& fromAddress, uint16_t& fromPort) override {
     if (Replies.empty()) {
       Winsock::SetLastError(Winsock::WSAEWOULDBLOCK);
       return -1;
     }
     TReply r = std::move(Replies.front());
     Replies.pop_front();
-    AFromAddress = r.FromAddress;
-    AFromPort = r.FromPort;
+    fromAddress = r.FromAddress;
+    fromPort = r.FromPort;
     LastFromPort = r.FromPort;
     if (FirstFromPort == 0) FirstFromPort = r.FromPort;
-    if (r.Bytes.size() > static_cast<size_t>(ALength)) {
+    if (r.Bytes.size() > static_cast<size_t>(length)) {
       Winsock::SetLastError(Winsock::WSAEMSGSIZE);  // consumed and refused, as the platform does
       return -1;
     }
-    if (!r.Bytes.empty()) std::memcpy(ABuffer, r.Bytes.data(), r.Bytes.size());
+    if (!r.Bytes.empty()) std::memcpy(buffer, r.Bytes.data(), r.Bytes.size());
     return static_cast<int>(r.Bytes.size());
   }
 
-  int SendTo(TNetSocket, const void* ABuffer, int ALength, int, const std::string& AAddress, uint16_t APort) override {
-    TSent s{std::string(static_cast<const char*>(ABuffer), static_cast<size_t>(ALength)), AAddress, APort};
+  int SendTo(TNetSocket, const void* buffer, int length, int, const std::string& address, uint16_t port) override {
+    TSent s{std::string(static_cast<const char*>(buffer), static_cast<size_t>(length)), address, port};
     if (OnSend) OnSend(*this, s);
     if (KeepSent) Sent.push_back(std::move(s));
-    return ALength;
+    return length;
   }
 
  private:

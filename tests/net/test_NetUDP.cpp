@@ -175,9 +175,9 @@ TEST(NetUDPReceive, AntiFreezeCutsTheWaitIntoSlices) {
 int GLookups = 0;
 class TCountingLookupStack : public TNetStackWindows {
  public:
-  std::string LookupHostName(const std::string& AHostName) override {
+  std::string LookupHostName(const std::string& hostName) override {
     ++GLookups;
-    return TNetStackWindows::LookupHostName(AHostName);
+    return TNetStackWindows::LookupHostName(hostName);
   }
 };
 std::unique_ptr<TNetStack> MakeCountingLookupStack() { return std::make_unique<TCountingLookupStack>(); }

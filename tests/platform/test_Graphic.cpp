@@ -25,9 +25,9 @@ class TRecordingGraphic : public TGraphic {
     Changed();
   }
   std::unique_ptr<TGraphic> CloneEmpty() const override { return std::make_unique<TRecordingGraphic>(); }
-  void Assign(const TPersistent* Source) override {
-    const auto* g = dynamic_cast<const TRecordingGraphic*>(Source);
-    if (!g) return TGraphic::Assign(Source);
+  void Assign(const TPersistent* source) override {
+    const auto* g = dynamic_cast<const TRecordingGraphic*>(source);
+    if (!g) return TGraphic::Assign(source);
     Data = g->Data;
     FTransparent = g->FTransparent;
   }

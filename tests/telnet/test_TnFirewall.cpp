@@ -183,7 +183,7 @@ class TnFirewallScripted : public TEngineTest {
   TEngine E;
 };
 
-const std::string Socks4Request = "04011234" "7f000001" "00";  // no user
+const std::string kSocks4Request = "04011234" "7f000001" "00";  // no user
 
 // Catches a SOCKS 4 reply code mapped to the wrong text.
 TEST_F(TnFirewallScripted, Socks4ReplyCodes) {
@@ -205,7 +205,7 @@ TEST_F(TnFirewallScripted, Socks4ReplyCodes) {
     EXPECT_EQ(e.Connect("127.0.0.1"), 118);
     EXPECT_EQ(e.LastError(), text);
     EXPECT_EQ(e.Shown().back(), "Disconnected(0,OK)") << Join(e.Shown());
-    EXPECT_EQ(Hex(peer.Received()), Socks4Request);
+    EXPECT_EQ(Hex(peer.Received()), kSocks4Request);
   }
 }
 

@@ -260,11 +260,11 @@ TEST_F(WizardTest, ButtonSetsOfInactivePagesWaitForActivation) {
 
 // Catches set arithmetic on the one-byte button set.
 TEST(UiWizardButtonSet, BitLayout) {
-  EXPECT_EQ(UiWizardAllButtons.Byte(), 0x7F);
+  EXPECT_EQ(kUiWizardAllButtons.Byte(), 0x7F);
   EXPECT_EQ((TUiWizardButtonSet{bkBack, bkNext, bkCancel}).Byte(), 0x2C);
   EXPECT_EQ((TUiWizardButtonSet{bkBack, bkCancel}).Byte(), 0x24);
   EXPECT_EQ((TUiWizardButtonSet{bkFinish}).Byte(), 0x10);
   EXPECT_EQ((TUiWizardButtonSet{bkBack, bkFinish}).Byte(), 0x14);
   EXPECT_EQ((TUiWizardButtonSet{bkNext, bkCancel}).Byte(), 0x28);
-  EXPECT_EQ((UiWizardAllButtons - bkBack).Byte(), 0x7B);
+  EXPECT_EQ((kUiWizardAllButtons - bkBack).Byte(), 0x7B);
 }

@@ -111,7 +111,7 @@ TEST(UiWizardCommon, DrawBorderEdgesPattern) {
   TBitmap b(20, 20);
   b.Canvas().Brush.Color = clWhite;
   b.Canvas().FillRect(Rect(0, 0, 20, 20));
-  TRect inner = DrawBorderEdges(b.Canvas(), Rect(2, 2, 18, 18), UiWizardEtchedBorder, beTop | beBottom);
+  TRect inner = DrawBorderEdges(b.Canvas(), Rect(2, 2, 18, 18), kUiWizardEtchedBorder, beTop | beBottom);
   EXPECT_EQ(inner, Rect(2, 4, 18, 16));
   EXPECT_EQ(b.Surface().Pixel(2, 2), Px(clBtnShadow));
   EXPECT_EQ(b.Surface().Pixel(16, 2), Px(clBtnShadow));
