@@ -85,7 +85,7 @@ class TForm1 : public TForm {
   void UiWizardInteriorPage1NextButtonClick(TObject* Sender, bool& Stop);
   void UiWizardInteriorPage1ExitPage(TObject* Sender, TUiWizardCustomPage* FromPage);
   void UiWizardInteriorPage4BackButtonClick(TObject* Sender, bool& Stop);
-  void tnTelnet1DataIn(TObject* Sender, std::string Text);
+  void tnTelnet1DataIn(TObject* Sender, const std::string& Text);
   // Transfer and completion.
   void UiWizardInteriorPage2Page(TObject* Sender);
   void NetTFTPWork(TObject* Sender, TWorkMode AWorkMode, int32_t AWorkCount);
@@ -114,7 +114,8 @@ class TForm1 : public TForm {
                    const std::string& caption);
   TLabel* NewFixedLabel(TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
                         int32_t h, int32_t height, const std::string& caption);
-  TRadioGroup* NewRadioGroup(TWinControl* parent, const char* name, TRect bounds, std::vector<std::string> items);
+  TRadioGroup* NewRadioGroup(TWinControl* parent, const char* name, TRect bounds,
+                             const std::vector<std::string>& items);
   TImage* NewLogo(TWinControl* parent, const char* name);
   void ClearRadioGroups();
   void ShowCannotDetect();

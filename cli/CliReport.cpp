@@ -291,7 +291,7 @@ std::string CliBytesText(int64_t ABytes) {
   char buf[32];
   if (ABytes < 1024)
     std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(ABytes));
-  else if (ABytes < 1024 * 1024)
+  else if (ABytes < int64_t{1024} * 1024)
     std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(ABytes) / 1024);
   else
     std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(ABytes) / (1024 * 1024));

@@ -89,7 +89,7 @@ int TNetStackWindows::Select(TNetSocketList* AReadList, TNetSocketList* AWriteLi
     throw ENetStackSetSizeExceeded("Set Size Exceeded.");
   Winsock::TTimeVal tv;
   tv.tv_sec = AWaitMs / 1000;
-  tv.tv_usec = (AWaitMs % 1000) * 1000;
+  tv.tv_usec = static_cast<long>(AWaitMs % 1000) * 1000;
   const int r = NetWinSock2::Select(AReadList ? &rd : nullptr, AWriteList ? &wr : nullptr,
                                     AErrorList ? &er : nullptr, AWaitMs == -2 ? nullptr : &tv);
   Refill(AReadList, rd);

@@ -32,7 +32,7 @@ std::string TextAt(const uint8_t* APacket, int ALength, int AFrom) {
 // its size, but the file is read once per 64 KiB instead of once per block.
 class TReadAheadStream : public TStream {
  public:
-  explicit TReadAheadStream(TStream& AFile) : FFile(AFile), FBuffer(64 * 1024) {}
+  explicit TReadAheadStream(TStream& AFile) : FFile(AFile), FBuffer(size_t{64} * 1024) {}
   int32_t Read(void* ABuffer, int32_t ACount) override {
     auto* out = static_cast<uint8_t*>(ABuffer);
     int32_t done = 0;
