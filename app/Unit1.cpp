@@ -77,7 +77,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   tnTelnet1 = new TTnTelnet(this);
   tnTelnet1->SetName("tnTelnet1");
   tnTelnet1->SetFirewallPort(80);
-  tnTelnet1->OnDataIn = [this](TObject* s, std::string text) { tnTelnet1DataIn(s, std::move(text)); };
+  tnTelnet1->OnDataIn = [this](TObject* s, const std::string& text) { tnTelnet1DataIn(s, text); };
 
   NetTFTP = new TNetTrivialFTP(this);
   NetTFTP->SetName("NetTFTP");
@@ -132,7 +132,7 @@ TLabel* TForm1::NewFixedLabel(TWinControl* parent, const char* name, int32_t lef
 }
 
 TRadioGroup* TForm1::NewRadioGroup(TWinControl* parent, const char* name, TRect bounds,
-                                   std::vector<std::string> items) {
+                                   const std::vector<std::string>& items) {
   auto* g = new TRadioGroup(this);
   g->SetName(name);
   g->SetParent(parent);
@@ -401,7 +401,7 @@ void TForm1::UiWizardInteriorPage1ExitPage(TObject*, TUiWizardCustomPage*) {
   }
 }
 
-void TForm1::tnTelnet1DataIn(TObject*, std::string text) {
+void TForm1::tnTelnet1DataIn(TObject*, const std::string& text) {
   Memo1->SetText(text);
   // Judged as the text box holds it: up to its first NUL.
   const std::string& t = Memo1->Text();

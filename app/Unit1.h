@@ -85,7 +85,7 @@ class TForm1 : public TForm {
   void UiWizardInteriorPage1NextButtonClick(TObject* sender, bool& stop);
   void UiWizardInteriorPage1ExitPage(TObject* sender, TUiWizardCustomPage* fromPage);
   void UiWizardInteriorPage4BackButtonClick(TObject* sender, bool& stop);
-  void tnTelnet1DataIn(TObject* sender, std::string text);
+  void tnTelnet1DataIn(TObject* sender, const std::string& text);
   // Transfer and completion.
   void UiWizardInteriorPage2Page(TObject* sender);
   void NetTFTPWork(TObject* sender, TWorkMode workMode, int32_t workCount);
@@ -114,7 +114,8 @@ class TForm1 : public TForm {
                    const std::string& caption);
   TLabel* NewFixedLabel(TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
                         int32_t h, int32_t height, const std::string& caption);
-  TRadioGroup* NewRadioGroup(TWinControl* parent, const char* name, TRect bounds, std::vector<std::string> items);
+  TRadioGroup* NewRadioGroup(TWinControl* parent, const char* name, TRect bounds,
+                             const std::vector<std::string>& items);
   TImage* NewLogo(TWinControl* parent, const char* name);
   void ClearRadioGroups();
   void ShowCannotDetect();

@@ -23,7 +23,7 @@ TCliProbeResult ProbeModem(const std::string& address) {
   try {
     TTnTelnet telnet(nullptr);
     telnet.SetFirewallPort(80);  // the wizard's setting; no firewall is in use
-    telnet.OnDataIn = [&judge](TObject*, std::string text) { judge.Judge(text); };
+    telnet.OnDataIn = [&judge](TObject*, const std::string& text) { judge.Judge(text); };
     telnet.Connect(address);
     // A plain pause, as in the wizard: the greeting collects on the connection and is read
     // when it is closed.

@@ -291,7 +291,7 @@ std::string CliBytesText(int64_t bytes) {
   char buf[32];
   if (bytes < 1024)
     std::snprintf(buf, sizeof buf, "%lld B", static_cast<long long>(bytes));
-  else if (bytes < 1024 * 1024)
+  else if (bytes < int64_t{1024} * 1024)
     std::snprintf(buf, sizeof buf, "%.1f KiB", static_cast<double>(bytes) / 1024);
   else
     std::snprintf(buf, sizeof buf, "%.1f MiB", static_cast<double>(bytes) / (1024 * 1024));

@@ -143,7 +143,7 @@ class THarness {
           unsigned v = 0;
           if (FPos + 2 <= FSize) v = static_cast<unsigned>(FData[FPos] << 8 | FData[FPos + 1]);
           FPos = std::min(FPos + 2, FSize);
-          reply = U16(6) + std::string("blksize", 8) + std::to_string(v) + std::string(1, '\0');
+          reply = U16(6) + std::string("blksize\0", 8) + std::to_string(v) + std::string(1, '\0');
           break;
         }
         default: silent = true; break;

@@ -130,7 +130,22 @@ void TUiGIFImage::LoadFromBytes(const void* data, size_t size) {
 void TUiGIFImage::Parse(const std::vector<uint8_t>& bytes) {
   Clear();
   TUiGIFReader in{bytes.data(), bytes.data() + bytes.size()};
+  ReadHeader(in);
+  ReadBlocks(in);
+  if (!FFrames.empty()) {
+    FCurrentFrame = 0;
+    try {
+      FFrames.front()->Decode();
+    } catch (...) {
+      FFrames.erase(FFrames.begin());
+      FCurrentFrame = FFrames.empty() ? -1 : 0;
+      throw;
+    }
+  }
+  Changed();
+}
 
+void TUiGIFImage::ReadHeader(TUiGIFReader& in) {
   if (in.Remaining() < 6 || !SameTextBytes(in.Pos, "GIF", 3)) Fail("Unknown GIF version");
   if (SameTextBytes(in.Pos + 3, "87a", 3))
     FVersion = "87a";
@@ -151,7 +166,9 @@ void TUiGIFImage::Parse(const std::vector<uint8_t>& bytes) {
     in.ColorTable(FGlobalColorTable, FBitsPerPixel);
     if (d[5] < FGlobalColorTable.Count) FBackgroundColor = FGlobalColorTable.ColorOf(d[5]);
   }
+}
 
+void TUiGIFImage::ReadBlocks(TUiGIFReader& in) {
   uint8_t sep = in.Separator();
   while (sep != 0 && sep != ';' && !in.AtEnd()) {
     std::vector<std::unique_ptr<TUiGIFExtension>> gathered;
@@ -181,18 +198,6 @@ void TUiGIFImage::Parse(const std::vector<uint8_t>& bytes) {
       StreamReadError();
     }
   }
-
-  if (!FFrames.empty()) {
-    FCurrentFrame = 0;
-    try {
-      FFrames.front()->Decode();
-    } catch (...) {
-      FFrames.erase(FFrames.begin());
-      FCurrentFrame = FFrames.empty() ? -1 : 0;
-      throw;
-    }
-  }
-  Changed();
 }
 
 bool TUiGIFImage::ReadExtension(TUiGIFReader& in, std::vector<std::unique_ptr<TUiGIFExtension>>& gathered) {
@@ -466,6 +471,35 @@ struct TLzwTable {
   uint8_t First[kTableSize];
 };
 
+// Writes the string of `code` (length `len`, then `tail` when `withTail`) to the sink; a string
+// longer than the row's room goes through `spill` (kMaxString + 1 bytes).
+void EmitString(const TLzwTable& t, uint32_t code, int32_t len, bool withTail, uint8_t tail, TRowSink& sink,
+                uint8_t* spill) {
+  const int32_t total = len + (withTail ? 1 : 0);
+  auto write = [&](uint8_t* d) {
+    if (withTail) d[len] = tail;
+    if (len == 0) return;
+    uint32_t c = code;
+    for (int32_t k = len - 1; k > 0; --k) {
+      d[k] = t.Suffix[c];
+      c = t.Prefix[c];
+    }
+    d[0] = t.Suffix[c];
+  };
+  if (total <= sink.Room()) {
+    write(sink.Cursor());
+    sink.Advance(total);
+    return;
+  }
+  write(spill);
+  for (int32_t i = 0; i < total && !sink.Done();) {
+    const int32_t n = std::min(sink.Room(), total - i);
+    std::memcpy(sink.Cursor(), spill + i, static_cast<size_t>(n));
+    sink.Advance(n);
+    i += n;
+  }
+}
+
 // Decodes the encoded data into `sink`; returns false when the data were damaged in a way
 // that the frame must record (bad code size, overlong string).
 bool DecodeLzw(const std::vector<uint8_t>& data, int bitsPerPixel, TRowSink& sink) {
@@ -494,31 +528,8 @@ bool DecodeLzw(const std::vector<uint8_t>& data, int bitsPerPixel, TRowSink& sin
   int32_t prev = -1;
   uint8_t spill[kMaxString + 1];
 
-  // Writes the string of `code` (length `len`, then `tail` when `withTail`) to the sink.
   auto emit = [&](uint32_t code, int32_t len, bool withTail, uint8_t tail) {
-    const int32_t total = len + (withTail ? 1 : 0);
-    auto write = [&](uint8_t* d) {
-      if (withTail) d[len] = tail;
-      if (len == 0) return;
-      uint32_t c = code;
-      for (int32_t k = len - 1; k > 0; --k) {
-        d[k] = t.Suffix[c];
-        c = t.Prefix[c];
-      }
-      d[0] = t.Suffix[c];
-    };
-    if (total <= sink.Room()) {
-      write(sink.Cursor());
-      sink.Advance(total);
-      return;
-    }
-    write(spill);
-    for (int32_t i = 0; i < total && !sink.Done();) {
-      const int32_t n = std::min(sink.Room(), total - i);
-      std::memcpy(sink.Cursor(), spill + i, static_cast<size_t>(n));
-      sink.Advance(n);
-      i += n;
-    }
+    EmitString(t, code, len, withTail, tail, sink, spill);
   };
 
   uint32_t code;

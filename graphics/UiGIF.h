@@ -168,6 +168,10 @@ class TUiGIFImage : public TGraphic {
  private:
   void Clear();
   void Parse(const std::vector<uint8_t>& bytes);
+  // The signature, the screen descriptor and the global colour table.
+  void ReadHeader(TUiGIFReader& in);
+  // Extensions and frames up to the trailer.
+  void ReadBlocks(TUiGIFReader& in);
   // Reads one extension into `gathered`; false when the data end before its label.
   bool ReadExtension(TUiGIFReader& in, std::vector<std::unique_ptr<TUiGIFExtension>>& gathered);
   TUiGIFFrame* Current() const;

@@ -89,7 +89,7 @@ int TNetStackWindows::Select(TNetSocketList* readList, TNetSocketList* writeList
     throw ENetStackSetSizeExceeded("Set Size Exceeded.");
   Winsock::TTimeVal tv;
   tv.tv_sec = waitMs / 1000;
-  tv.tv_usec = (waitMs % 1000) * 1000;
+  tv.tv_usec = static_cast<long>(waitMs % 1000) * 1000;
   const int r = NetWinSock2::Select(readList ? &rd : nullptr, writeList ? &wr : nullptr,
                                     errorList ? &er : nullptr, waitMs == -2 ? nullptr : &tv);
   Refill(readList, rd);

@@ -32,7 +32,7 @@ std::string TextAt(const uint8_t* packet, int length, int from) {
 // its size, but the file is read once per 64 KiB instead of once per block.
 class TReadAheadStream : public TStream {
  public:
-  explicit TReadAheadStream(TStream& file) : FFile(file), FBuffer(64 * 1024) {}
+  explicit TReadAheadStream(TStream& file) : FFile(file), FBuffer(size_t{64} * 1024) {}
   int32_t Read(void* buffer, int32_t count) override {
     auto* out = static_cast<uint8_t*>(buffer);
     int32_t done = 0;

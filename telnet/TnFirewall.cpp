@@ -161,10 +161,8 @@ void TTnFirewall::Tunnel(TTnFirewallSink& sink) {
   // Only the new bytes are searched: a proxy that sends one byte at a time costs no rescans.
   for (size_t i = FScanned > 1 ? FScanned : 1; i < size && !end; ++i) {
     if (r[i] != '\n') continue;
-    if (r[i - 1] == '\n')
-      end = i + 1;
-    else if (i >= 3 && r[i - 1] == '\r' && r[i - 2] == '\n' && r[i - 3] == '\r')
-      end = i + 1;
+    // A blank line ends the reply, with or without carriage returns.
+    if (r[i - 1] == '\n' || (i >= 3 && r[i - 1] == '\r' && r[i - 2] == '\n' && r[i - 3] == '\r')) end = i + 1;
   }
   FScanned = size;
   if (end) {

@@ -181,22 +181,30 @@ int TTnInstance::Open() {
   if (s == INVALID_SOCKET) return GetLastError();
   FSocket = s;
   ++FConnectionId;
-  int err = 0;
-  const int on = 1;
-  if (Bind(s, TSockAddrIn{FLocalAddr, static_cast<uint16_t>(FLocalPort)}) != 0)
-    err = GetLastError();
-  else if ((err = ApplyKeepAlive()) != 0 || (err = ApplyLinger(FLinger)) != 0 ||
-           (err = ApplyBufferSize(SO_RCVBUF, FInBufferSize)) != 0 ||
-           (err = ApplyBufferSize(SO_SNDBUF, FOutBufferSize)) != 0) {
-  } else if (SetSockOpt(s, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on) != 0 ||
-             AsyncSelect(s, FWnd, WM_TNSOCKET, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0) {
-    err = GetLastError();
-  } else if (Winsock::Connect(s, TSockAddrIn{addr, port}) != 0) {
-    err = GetLastError();
-    if (err == WSAEWOULDBLOCK) err = 0;
+  if (const int err = PrepareSocket(s)) {
+    CloseSilently();
+    return err;
   }
-  if (err) CloseSilently();
-  return err;
+  if (Winsock::Connect(s, TSockAddrIn{addr, port}) != 0) {
+    const int err = GetLastError();
+    if (err == WSAEWOULDBLOCK) return 0;
+    CloseSilently();
+    return err;
+  }
+  return 0;
+}
+
+int TTnInstance::PrepareSocket(TSocket s) {
+  if (Bind(s, TSockAddrIn{FLocalAddr, static_cast<uint16_t>(FLocalPort)}) != 0) return GetLastError();
+  if (const int err = ApplyKeepAlive()) return err;
+  if (const int err = ApplyLinger(FLinger)) return err;
+  if (const int err = ApplyBufferSize(SO_RCVBUF, FInBufferSize)) return err;
+  if (const int err = ApplyBufferSize(SO_SNDBUF, FOutBufferSize)) return err;
+  const int on = 1;
+  if (SetSockOpt(s, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on) != 0 ||
+      AsyncSelect(s, FWnd, WM_TNSOCKET, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
+    return GetLastError();
+  return 0;
 }
 
 int TTnInstance::ConnectAndWait() {

@@ -65,6 +65,8 @@ class TTnInstance final : private TTnFirewallSink {
 
   bool ConnectedRead() const { return FConnected && !FFirewall.Negotiating(); }
   int Open();
+  // Binds the new socket and sets its options and notification; 0 or the error code.
+  int PrepareSocket(Winsock::TSocket s);
   int ConnectAndWait();
   void ConnectionCompleted();
   void ConnectionFailed(int error);

@@ -31,6 +31,29 @@ int SettingNumber(const std::string& s) {
 
 const char* BoolText(bool v) { return v ? "True" : "False"; }
 
+// The settings that can only be read: the connection's socket and the socket library's state.
+// False for any other name.
+bool ReadOnlySetting(const std::string& name, TSocket socket, std::string& result) {
+  const TTnWinsockState& ws = TnWinsock();
+  if (SameText(name, "SocketHandle"))
+    result = IntToStr(socket == INVALID_SOCKET ? -1 : static_cast<int64_t>(socket));
+  else if (SameText(name, "WinsockLoaded"))
+    result = BoolText(ws.Loaded);
+  else if (SameText(name, "WinsockMaxDatagramSize"))
+    result = IntToStr(ws.MaxDatagramSize);
+  else if (SameText(name, "WinsockInfo"))
+    result = ws.Description;
+  else if (SameText(name, "WinsockMaxSockets"))
+    result = IntToStr(ws.MaxSockets);
+  else if (SameText(name, "WinsockPath"))
+    result = ws.Path;
+  else if (SameText(name, "WinsockStatus"))
+    result = ws.Status;
+  else
+    return false;
+  return true;
+}
+
 }  // namespace
 
 const char* TTnInstance::Text(std::string s) {
@@ -228,7 +251,6 @@ int TTnInstance::ConfigSetting(const std::string& text, std::string& result) {
   const std::string name = text.substr(0, eq);
   const std::string value = write ? text.substr(eq + 1) : std::string();
   const int number = SettingNumber(value);
-  const TTnWinsockState& ws = TnWinsock();
   int r = 0;
   auto is = [&](const char* n) { return SameText(name, n); };
 
@@ -252,21 +274,7 @@ int TTnInstance::ConfigSetting(const std::string& text, std::string& result) {
   } else if (is("CodePage")) {
     if (write) FCodePage = number;
     result = IntToStr(FCodePage);
-  } else if (!write && is("SocketHandle")) {
-    result = IntToStr(FSocket == INVALID_SOCKET ? -1 : static_cast<int64_t>(FSocket));
-  } else if (!write && is("WinsockLoaded")) {
-    result = BoolText(ws.Loaded);
-  } else if (!write && is("WinsockMaxDatagramSize")) {
-    result = IntToStr(ws.MaxDatagramSize);
-  } else if (!write && is("WinsockInfo")) {
-    result = ws.Description;
-  } else if (!write && is("WinsockMaxSockets")) {
-    result = IntToStr(ws.MaxSockets);
-  } else if (!write && is("WinsockPath")) {
-    result = ws.Path;
-  } else if (!write && is("WinsockStatus")) {
-    result = ws.Status;
-  } else {
+  } else if (write || !ReadOnlySetting(name, FSocket, result)) {
     result.clear();
     return SetError(-1, "Unknown config setting.");
   }

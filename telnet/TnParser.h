@@ -53,6 +53,20 @@ class TTnParser {
   int Parse(uint8_t* block, size_t n, THooks& hooks);
 
  private:
+  // Where a step of the parse ended, and its hook's result.
+  struct TStep {
+    size_t Next;
+    int Result;
+  };
+  // In plain data (state s): one run of data up to the next IAC, or the IAC itself.
+  template <class THooks>
+  TStep DataRun(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks);
+  // The byte after IAC, at `at` in the block: a command, a quoted IAC, or a verb.
+  template <class THooks>
+  int AfterIAC(uint8_t* at, size_t& s, THooks& hooks);
+  // The option byte after WILL, WONT, DO or DONT, or the option of SB.
+  template <class THooks>
+  int AfterVerb(uint8_t b, size_t& s, THooks& hooks);
   template <class THooks>
   int Verb(uint8_t option, THooks& hooks);
   // Inside a sub-negotiation (state s): consumes bytes up to and including SE; returns the new
@@ -76,62 +90,68 @@ int TTnParser::Parse(uint8_t* p, size_t n, THooks& hooks) {
   size_t s = FState;
   size_t i = 0;
   int r = 0;
-  while (i < n) {
+  while (i < n && r == 0) {
     switch (s) {
       case psData: {
-        if (p[i] == tcIAC) {
-          // A doubled IAC inside the block is the common worst case: take it in one step.
-          if (i + 1 < n && p[i + 1] == tcIAC) {
-            do {
-              i += 2;
-              if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
-            } while (i + 1 < n && p[i] == tcIAC && p[i + 1] == tcIAC);
-            break;
-          }
-          FSub[0] = tcIAC;
-          s = psAfterIAC;
-          ++i;
-          break;
-        }
-        const size_t start = i;
-        const void* hit = std::memchr(p + i, tcIAC, n - i);
-        i = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
-        if ((r = hooks.Data(p + start, i - start)) != 0) goto stop;
+        const TStep step = DataRun(p, i, n, s, hooks);
+        i = step.Next;
+        r = step.Result;
         break;
       }
-      case psAfterIAC: {
-        const uint8_t b = p[i++];
-        if (b < tcSB) {
-          s = psData;
-          if ((r = hooks.Command(b)) != 0) goto stop;
-        } else if (b == tcIAC) {
-          s = psData;
-          if ((r = hooks.Data(p + i - 1, 1)) != 0) goto stop;
-        } else {
-          FSub[1] = b;
-          s = psAfterVerb;
-        }
-        break;
-      }
-      case psAfterVerb: {
-        const uint8_t b = p[i++];
-        if (FSub[1] == tcSB) {
-          FSub[2] = b;
-          s = psSubNegotiation;
-        } else {
-          s = psData;
-          if ((r = Verb(b, hooks)) != 0) goto stop;
-        }
-        break;
-      }
-      default:
-        i = SubNegotiation(p, i, n, s, hooks);
-        break;
+      case psAfterIAC: r = AfterIAC(p + i++, s, hooks); break;
+      case psAfterVerb: r = AfterVerb(p[i++], s, hooks); break;
+      default: i = SubNegotiation(p, i, n, s, hooks); break;
     }
   }
-stop:
   FState = s;
   return r;
+}
+
+template <class THooks>
+TTnParser::TStep TTnParser::DataRun(uint8_t* p, size_t i, size_t n, size_t& s, THooks& hooks) {
+  if (p[i] == tcIAC) {
+    // A doubled IAC inside the block is the common worst case: take it in one step.
+    if (i + 1 < n && p[i + 1] == tcIAC) {
+      do {
+        i += 2;
+        if (const int r = hooks.Data(p + i - 1, 1)) return {i, r};
+      } while (i + 1 < n && p[i] == tcIAC && p[i + 1] == tcIAC);
+      return {i, 0};
+    }
+    FSub[0] = tcIAC;
+    s = psAfterIAC;
+    return {i + 1, 0};
+  }
+  const void* hit = std::memchr(p + i, tcIAC, n - i);
+  const size_t end = hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - p) : n;
+  return {end, hooks.Data(p + i, end - i)};
+}
+
+template <class THooks>
+int TTnParser::AfterIAC(uint8_t* at, size_t& s, THooks& hooks) {
+  const uint8_t b = *at;
+  if (b < tcSB) {
+    s = psData;
+    return hooks.Command(b);
+  }
+  if (b == tcIAC) {
+    s = psData;
+    return hooks.Data(at, 1);
+  }
+  FSub[1] = b;
+  s = psAfterVerb;
+  return 0;
+}
+
+template <class THooks>
+int TTnParser::AfterVerb(uint8_t b, size_t& s, THooks& hooks) {
+  if (FSub[1] == tcSB) {
+    FSub[2] = b;
+    s = psSubNegotiation;
+    return 0;
+  }
+  s = psData;
+  return Verb(b, hooks);
 }
 
 template <class THooks>

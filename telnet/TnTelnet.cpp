@@ -140,54 +140,46 @@ int TTnTelnet::EventProc(void* userData, int eventId, int argc, const intptr_t* 
 
 namespace {
 
-std::string CText(intptr_t v) { return v ? std::string(reinterpret_cast<const char*>(v)) : std::string(); }
+// The arguments of one event as the engine hands them over; absent ones read as 0 or empty.
+struct TEventArgs {
+  int Count;
+  const intptr_t* Values;
+  const int* Lengths;
 
-std::string Bytes(intptr_t v, int length) {
-  return v && length > 0 ? std::string(reinterpret_cast<const char*>(v), static_cast<size_t>(length)) : std::string();
+  int Value(int i) const { return Count > i && Values ? static_cast<int>(Values[i]) : 0; }
+  std::string Text(int i) const {
+    const intptr_t v = Count > i && Values ? Values[i] : 0;
+    return v ? std::string(reinterpret_cast<const char*>(v)) : std::string();
+  }
+  // The first argument as a block of bytes of the first length.
+  std::string Bytes() const {
+    if (Count < 1 || !Values || !Lengths || !Values[0] || Lengths[0] <= 0) return std::string();
+    return std::string(reinterpret_cast<const char*>(Values[0]), static_cast<size_t>(Lengths[0]));
+  }
+};
+
+template <class THandler, class... TArgs>
+void Fire(const THandler& handler, const TArgs&... args) {
+  if (handler) handler(args...);
 }
 
 }  // namespace
 
 void TTnTelnet::DispatchEvent(int eventId, int argc, const intptr_t* argv, const int* argl) {
-  auto value = [&](int i) { return argc > i && argv ? static_cast<int>(argv[i]) : 0; };
-  auto text = [&](int i) { return argc > i && argv ? CText(argv[i]) : std::string(); };
+  const TEventArgs a{argc, argv, argl};
   switch (eventId) {
-    case tnevCommand:
-      if (OnCommand) OnCommand(this, value(0));
-      break;
-    case tnevConnected:
-      if (OnConnected) OnConnected(this, value(0), text(1));
-      break;
-    case tnevConnectionStatus:
-      if (OnConnectionStatus) OnConnectionStatus(this, text(0), value(1), text(2));
-      break;
-    case tnevDataIn:
-      if (OnDataIn) OnDataIn(this, argc > 0 && argv && argl ? Bytes(argv[0], argl[0]) : std::string());
-      break;
-    case tnevDisconnected:
-      if (OnDisconnected) OnDisconnected(this, value(0), text(1));
-      break;
-    case tnevDo:
-      if (OnDo) OnDo(this, value(0));
-      break;
-    case tnevDont:
-      if (OnDont) OnDont(this, value(0));
-      break;
-    case tnevError:
-      if (OnError) OnError(this, value(0), text(1));
-      break;
-    case tnevReadyToSend:
-      if (OnReadyToSend) OnReadyToSend(this);
-      break;
-    case tnevSubOption:
-      if (OnSubOption) OnSubOption(this, argc > 0 && argv && argl ? Bytes(argv[0], argl[0]) : std::string());
-      break;
-    case tnevWill:
-      if (OnWill) OnWill(this, value(0));
-      break;
-    case tnevWont:
-      if (OnWont) OnWont(this, value(0));
-      break;
+    case tnevCommand: Fire(OnCommand, this, a.Value(0)); break;
+    case tnevConnected: Fire(OnConnected, this, a.Value(0), a.Text(1)); break;
+    case tnevConnectionStatus: Fire(OnConnectionStatus, this, a.Text(0), a.Value(1), a.Text(2)); break;
+    case tnevDataIn: Fire(OnDataIn, this, a.Bytes()); break;
+    case tnevDisconnected: Fire(OnDisconnected, this, a.Value(0), a.Text(1)); break;
+    case tnevDo: Fire(OnDo, this, a.Value(0)); break;
+    case tnevDont: Fire(OnDont, this, a.Value(0)); break;
+    case tnevError: Fire(OnError, this, a.Value(0), a.Text(1)); break;
+    case tnevReadyToSend: Fire(OnReadyToSend, this); break;
+    case tnevSubOption: Fire(OnSubOption, this, a.Bytes()); break;
+    case tnevWill: Fire(OnWill, this, a.Value(0)); break;
+    case tnevWont: Fire(OnWont, this, a.Value(0)); break;
     default: break;
   }
 }

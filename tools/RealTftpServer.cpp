@@ -37,7 +37,10 @@ uint16_t FreePort() {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+    ::close(fd);
+    return 0;  // what the unbound socket would have named
+  }
   socklen_t len = sizeof sa;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
   ::close(fd);
@@ -47,6 +50,7 @@ uint16_t FreePort() {
 pid_t Spawn(const std::vector<std::string>& args) {
   std::vector<std::string> copy = args;
   std::vector<char*> argv;
+  argv.reserve(copy.size() + 1);
   for (auto& a : copy) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t fa;

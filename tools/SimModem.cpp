@@ -66,6 +66,40 @@ uint16_t Get16(const std::string& s, size_t at) {
 
 std::string Put16(uint16_t v) { return std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)}; }
 
+// The fields of a write request: file name, mode, then option/value pairs, each ending in NUL.
+std::vector<std::string> RequestFields(const std::string& request) {
+  std::vector<std::string> fields;
+  size_t at = 2;
+  while (at < request.size()) {
+    size_t end = request.find('\0', at);
+    if (end == std::string::npos) break;
+    fields.push_back(request.substr(at, end - at));
+    at = end + 1;
+  }
+  return fields;
+}
+
+// The name a requested file is stored under: its last path part, never empty or a directory.
+std::string StoredName(std::string name) {
+  size_t slash = name.find_last_of('/');
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") name = "unnamed";
+  return name;
+}
+
+// The block size the request's options ask for and that is granted (the last valid one), or 0.
+int GrantedBlockSize(const std::vector<std::string>& fields) {
+  int granted = 0;
+  for (size_t i = 2; i + 1 < fields.size(); i += 2) {
+    std::string opt = fields[i];
+    for (char& c : opt) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (opt != "blksize") continue;
+    int v = std::atoi(fields[i + 1].c_str());
+    if (v >= 8 && v <= 65464) granted = v;
+  }
+  return granted;
+}
+
 }  // namespace
 
 // ---- greetings ----
@@ -191,36 +225,16 @@ void TModem::ServeWrite(const std::string& request, const sockaddr_in& client) {
     close(fd);
     return;
   }
-  // Fields: file name, mode, then option/value pairs, each ending in NUL.
-  std::vector<std::string> fields;
-  size_t at = 2;
-  while (at < request.size()) {
-    size_t end = request.find('\0', at);
-    if (end == std::string::npos) break;
-    fields.push_back(request.substr(at, end - at));
-    at = end + 1;
-  }
+  const std::vector<std::string> fields = RequestFields(request);
   if (fields.size() < 2) {
     close(fd);
     return;
   }
-  std::string name = fields[0];
-  size_t slash = name.find_last_of('/');
-  if (slash != std::string::npos) name = name.substr(slash + 1);
-  if (name.empty() || name == "." || name == "..") name = "unnamed";
-  int blockSize = 512;
+  const std::string name = StoredName(fields[0]);
+  const int granted = GrantedBlockSize(fields);
+  const int blockSize = granted ? granted : 512;
   std::string oack;
-  for (size_t i = 2; i + 1 < fields.size(); i += 2) {
-    std::string opt = fields[i];
-    for (char& c : opt) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (opt == "blksize") {
-      int v = std::atoi(fields[i + 1].c_str());
-      if (v >= 8 && v <= 65464) {
-        blockSize = v;
-        oack = Put16(6) + "blksize" + std::string(1, '\0') + std::to_string(v) + std::string(1, '\0');
-      }
-    }
-  }
+  if (granted) oack = Put16(6) + "blksize" + std::string(1, '\0') + std::to_string(granted) + std::string(1, '\0');
   FLastBlockSize = static_cast<uint16_t>(blockSize);
   std::string lastReply = oack.empty() ? Put16(4) + Put16(0) : oack;
   sendTo(lastReply);

@@ -154,7 +154,7 @@ TServer::TServer(TScript script, int requestWaitMs) {
   FRequestFd = BoundLoopbackSocket();
   FPort = LocalPort(FRequestFd);
   if (::pipe2(FDoneFd, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  FThread = std::thread([this, s = std::move(script), requestWaitMs]() mutable { Run(std::move(s), requestWaitMs); });
+  FThread = std::thread([this, s = std::move(script), requestWaitMs] { Run(s, requestWaitMs); });
 }
 
 TServer::~TServer() {
@@ -165,7 +165,7 @@ TServer::~TServer() {
   ::close(FDoneFd[1]);
 }
 
-void TServer::Run(TScript script, int requestWaitMs) {
+void TServer::Run(const TScript& script, int requestWaitMs) {
   try {
     std::string request;
     uint16_t clientPort = 0;

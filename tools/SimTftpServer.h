@@ -83,7 +83,7 @@ class TServer {
   const std::string& Failure() const { return FFailure; }
 
  private:
-  void Run(TScript script, int requestWaitMs);
+  void Run(const TScript& script, int requestWaitMs);
 
   int FRequestFd = -1;
   uint16_t FPort = 0;

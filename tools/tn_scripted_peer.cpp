@@ -92,10 +92,8 @@ void PrintReceived() {
   std::fflush(stdout);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  ::alarm(30);
+// Listens on a free loopback port, says which, and accepts one connection; -1 on failure.
+int AcceptOne() {
   const int ls = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
@@ -104,50 +102,70 @@ int main(int argc, char** argv) {
   if (ls < 0 || ::bind(ls, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(ls, 4) != 0 ||
       ::getsockname(ls, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
     std::perror("listen");
-    return 1;
+    return -1;
   }
   std::printf("PORT %u\n", ntohs(sa.sin_port));
   std::fflush(stdout);
-  const int fd = ::accept(ls, nullptr, nullptr);
+  return ::accept(ls, nullptr, nullptr);
+}
+
+bool Expect(int fd, size_t count) {
+  char buf[4096];
+  const size_t want = Received.size() + count;
+  while (Received.size() < want) {
+    const size_t room = std::min(sizeof buf, want - Received.size());
+    if (ReadSome(fd, buf, room) <= 0) return false;
+  }
+  return true;
+}
+
+bool ExpectLine(int fd) {
+  char c;
+  while (!HasBlankLine())
+    if (ReadSome(fd, &c, 1) <= 0) return false;
+  return true;
+}
+
+bool Drip(int fd, const std::string& bytes) {
+  for (char c : bytes) {
+    if (!SendAll(fd, std::string(1, c))) return false;
+    ::usleep(20000);
+  }
+  return true;
+}
+
+void Hold(int fd) {
+  char buf[4096];
+  while (ReadSome(fd, buf, sizeof buf) > 0) {
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::alarm(30);
+  const int fd = AcceptOne();
   if (fd < 0) return 1;
   int status = 0;
   bool open = true;
-  char buf[4096];
   for (int i = 1; i < argc && status == 0; ++i) {
     const std::string step = argv[i];
     const size_t colon = step.find(':');
     const std::string verb = step.substr(0, colon);
     const std::string arg = colon == std::string::npos ? std::string() : step.substr(colon + 1);
+    bool ok = true;
     if (verb == "expect") {
-      const size_t want = Received.size() + std::strtoul(arg.c_str(), nullptr, 10);
-      while (Received.size() < want) {
-        const size_t room = std::min(sizeof buf, want - Received.size());
-        if (ReadSome(fd, buf, room) <= 0) {
-          status = 1;
-          break;
-        }
-      }
+      ok = Expect(fd, std::strtoul(arg.c_str(), nullptr, 10));
     } else if (verb == "expect-line") {
-      while (!HasBlankLine())
-        if (ReadSome(fd, buf, 1) <= 0) {
-          status = 1;
-          break;
-        }
+      ok = ExpectLine(fd);
     } else if (verb == "send" || verb == "text") {
-      if (!SendAll(fd, verb == "send" ? FromHex(arg) : Unescape(arg))) status = 1;
+      ok = SendAll(fd, verb == "send" ? FromHex(arg) : Unescape(arg));
     } else if (verb == "drip") {
-      for (char c : FromHex(arg)) {
-        if (!SendAll(fd, std::string(1, c))) {
-          status = 1;
-          break;
-        }
-        ::usleep(20000);
-      }
+      ok = Drip(fd, FromHex(arg));
     } else if (verb == "sleep") {
       ::usleep(static_cast<useconds_t>(std::strtoul(arg.c_str(), nullptr, 10)) * 1000);
     } else if (verb == "hold") {
-      while (ReadSome(fd, buf, sizeof buf) > 0) {
-      }
+      Hold(fd);
     } else if (verb == "close" || verb == "reset") {
       if (verb == "reset") {
         linger l{1, 0};
@@ -158,8 +176,9 @@ int main(int argc, char** argv) {
       break;
     } else {
       std::fprintf(stderr, "unknown step: %s\n", step.c_str());
-      status = 1;
+      ok = false;
     }
+    if (!ok) status = 1;
   }
   if (open) ::close(fd);
   PrintReceived();

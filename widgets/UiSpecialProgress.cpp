@@ -49,14 +49,27 @@ void FillSpan(uint32_t* row, int32_t x0, int32_t x1, uint32_t px) {
   if (x1 > x0) std::fill(row + x0, row + x1, px);
 }
 
+constexpr int kMaxWidth = 1024;  // a caption's pattern cannot ask for an absurd buffer
+
+EConvertError InvalidFormat(const std::string& pattern) {
+  return EConvertError(Format("Format '%s' invalid or incompatible with argument", pattern.c_str()));
+}
+
+// Moves the digits at pattern[i] (a width or a precision) onto `directive`.
+void TakeDigits(const std::string& pattern, size_t& i, std::string& directive) {
+  int v = 0;
+  while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9') {
+    v = v * 10 + (pattern[i] - '0');
+    if (v > kMaxWidth) throw InvalidFormat(pattern);
+    directive += pattern[i++];
+  }
+}
+
 // Formats `pattern` with `value` as its one integer argument: "%%" and one d/u/x/X directive
 // with flags '-' and '0', a width and a precision. Anything else would read an argument that
 // is not there, so it is refused instead of guessed.
 std::string FormatOneInteger(const std::string& pattern, int32_t value) {
-  auto invalid = [&pattern]() {
-    return EConvertError(Format("Format '%s' invalid or incompatible with argument", pattern.c_str()));
-  };
-  constexpr int kMaxWidth = 1024;  // a caption's pattern cannot ask for an absurd buffer
+  auto invalid = [&pattern]() { return InvalidFormat(pattern); };
   std::string out;
   bool used = false;
   for (size_t i = 0; i < pattern.size(); ++i) {
@@ -72,19 +85,10 @@ std::string FormatOneInteger(const std::string& pattern, int32_t value) {
     }
     std::string directive = "%";
     while (i < pattern.size() && (pattern[i] == '-' || pattern[i] == '0')) directive += pattern[i++];
-    int width = 0, precision = 0;
-    while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9') {
-      width = width * 10 + (pattern[i] - '0');
-      if (width > kMaxWidth) throw invalid();
-      directive += pattern[i++];
-    }
+    TakeDigits(pattern, i, directive);
     if (i < pattern.size() && pattern[i] == '.') {
       directive += pattern[i++];
-      while (i < pattern.size() && pattern[i] >= '0' && pattern[i] <= '9') {
-        precision = precision * 10 + (pattern[i] - '0');
-        if (precision > kMaxWidth) throw invalid();
-        directive += pattern[i++];
-      }
+      TakeDigits(pattern, i, directive);
     }
     if (i >= pattern.size() || used) throw invalid();
     const char conv = pattern[i];

@@ -51,6 +51,34 @@ std::string Format(const char* pattern, ...) {
 
 std::string IntToStr(int64_t v) { return std::to_string(v); }
 
+int DigitValue(char c, int base) {
+  int d = 99;
+  if (c >= '0' && c <= '9')
+    d = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    d = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    d = c - 'A' + 10;
+  return d < base ? d : -1;
+}
+
+namespace {
+
+// The value of a run of digits, or -1 when a character is no digit or the value passes
+// `limit` (checked as it grows, so no run is too long).
+int64_t DigitRunValue(std::string_view digits, int base, int64_t limit) {
+  int64_t v = 0;
+  for (const char c : digits) {
+    const int d = DigitValue(c, base);
+    if (d < 0) return -1;
+    v = v * base + d;
+    if (v > limit) return -1;
+  }
+  return v;
+}
+
+}  // namespace
+
 bool TryStrToInt(const std::string& s, int32_t& out) {
   size_t i = 0, n = s.size();
   while (i < n && s[i] == ' ') ++i;
@@ -62,26 +90,20 @@ bool TryStrToInt(const std::string& s, int32_t& out) {
     ++i;
   }
   if (i == n) return false;
-  int64_t v = 0;
-  if (s[i] == '$' || (n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X'))) {
+  const bool hex = s[i] == '$' || (n - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X'));
+  if (hex) {
     i += s[i] == '$' ? 1 : 2;
     if (i == n) return false;
-    for (; i < n; ++i) {
-      char c = s[i];
-      int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-      if (d < 0) return false;
-      v = v * 16 + d;
-      if (v > 0xFFFFFFFFll) return false;
-    }
-    out = static_cast<int32_t>(static_cast<uint32_t>(neg ? -v : v));
+  }
+  // Hexadecimal spans all 32 bits; decimal reaches one past the largest int for "-2147483648".
+  const int64_t run =
+      DigitRunValue(std::string_view(s).substr(i, n - i), hex ? 16 : 10, hex ? 0xFFFFFFFFll : 2147483648ll);
+  if (run < 0) return false;
+  const int64_t v = neg ? -run : run;
+  if (hex) {
+    out = static_cast<int32_t>(static_cast<uint32_t>(v));
     return true;
   }
-  for (; i < n; ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    v = v * 10 + (s[i] - '0');
-    if (v > 2147483648ll) return false;
-  }
-  if (neg) v = -v;
   if (v > 2147483647ll) return false;
   out = static_cast<int32_t>(v);
   return true;

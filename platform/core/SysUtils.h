@@ -81,6 +81,8 @@ std::string Format(const char* pattern, ...) __attribute__((format(printf, 1, 2)
 std::string IntToStr(int64_t v);
 int32_t StrToInt(const std::string& s);
 bool TryStrToInt(const std::string& s, int32_t& out);
+// The value of one digit in `base` (up to 16, either case), or -1 when c is none.
+int DigitValue(char c, int base);
 
 // ASCII-only case conversions and comparison, as the platform compares identifiers.
 std::string UpperCase(const std::string& s);

@@ -201,7 +201,7 @@ class TFreeTypeFace final : public TCachedFace {
     const FT_Pos thick26 = FT_MulFix(FFace->underline_thickness, yScale);
     FThickness = std::max(1, RoundPixels(thick26));
     const FT_Pos centre26 = FT_MulFix(-FFace->underline_position, yScale);
-    FUnderline = RoundPixels(centre26 - FThickness * 32);
+    FUnderline = RoundPixels(centre26 - static_cast<FT_Pos>(FThickness) * 32);
     FUnderline = std::clamp(FUnderline, 1, std::max(1, FDescent - FThickness));
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(FFace, FT_SFNT_OS2));
     if (os2 && os2->version != 0xFFFF && os2->yStrikeoutPosition > 0)

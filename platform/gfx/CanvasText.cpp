@@ -211,6 +211,32 @@ void TCanvas::DrawLine(const std::string& text, const TTextLine& line, bool elli
   DrawTextDecorations(x, top, pen - x, clip, ink);
 }
 
+TCanvas::TTextLine TCanvas::FitWithEllipsis(const std::string& text, TTextLine line, int32_t width,
+                                             uint32_t format) {
+  TGlyphFace& face = CurrentFace();
+  const bool prefix = !(format & DT_NOPREFIX);
+  const bool tabs = (format & DT_EXPANDTABS) != 0;
+  const int32_t tabStop = tabs ? TabStop(face) : 1;
+  const int32_t ellipsisW = 3 * face.Advance('.');
+  int32_t w = 0;
+  size_t end = line.Start;
+  for (size_t i = line.Start; i < line.End;) {
+    const TDisplayChar c = ReadDisplayChar(text, i, line.End, prefix);
+    int32_t adv = 0;
+    if (tabs && c.Ch == '\t')
+      adv = tabStop - w % tabStop;
+    else if (c.Ch >= 0 && !IsBreak(c.Ch))
+      adv = face.Advance(static_cast<uint8_t>(c.Ch));
+    if (w + adv + ellipsisW > width) break;
+    w += adv;
+    i = c.Next;
+    end = i;
+  }
+  line.End = end;
+  line.Width = w + ellipsisW;
+  return line;
+}
+
 int32_t TCanvas::DrawText(const std::string& text, TRect& r, uint32_t format) {
   LayoutLines(text, r.Width(), format);
   TGlyphFace& face = CurrentFace();
@@ -236,34 +262,11 @@ int32_t TCanvas::DrawText(const std::string& text, TRect& r, uint32_t format) {
   if (clip.IsEmpty()) return height;
 
   const uint32_t ink = ColorToPixel(FFont.Color());
-  const bool prefix = !(format & DT_NOPREFIX);
-  const bool tabs = (format & DT_EXPANDTABS) != 0;
-  const int32_t tabStop = tabs ? TabStop(face) : 1;
-  const int32_t ellipsisW = 3 * face.Advance('.');
   int32_t y = top + FOrigin.Y;
   for (const TTextLine& full : FLines) {
     if (y >= clip.Bottom) break;
-    TTextLine line = full;
-    const bool ellipsis = (format & DT_END_ELLIPSIS) && line.Width > r.Width();
-    if (ellipsis) {
-      // Keep the characters that fit together with the "..." that replaces the rest.
-      int32_t w = 0;
-      size_t end = line.Start;
-      for (size_t i = line.Start; i < line.End;) {
-        const TDisplayChar c = ReadDisplayChar(text, i, line.End, prefix);
-        int32_t adv = 0;
-        if (tabs && c.Ch == '\t')
-          adv = tabStop - w % tabStop;
-        else if (c.Ch >= 0 && !IsBreak(c.Ch))
-          adv = face.Advance(static_cast<uint8_t>(c.Ch));
-        if (w + adv + ellipsisW > r.Width()) break;
-        w += adv;
-        i = c.Next;
-        end = i;
-      }
-      line.End = end;
-      line.Width = w + ellipsisW;
-    }
+    const bool ellipsis = (format & DT_END_ELLIPSIS) && full.Width > r.Width();
+    const TTextLine line = ellipsis ? FitWithEllipsis(text, full, r.Width(), format) : full;
     int32_t x = r.Left;
     if (format & DT_CENTER) x = r.Left + (r.Width() - line.Width) / 2;
     else if (format & DT_RIGHT) x = r.Right - line.Width;

@@ -198,6 +198,8 @@ class TCanvas {
   void PlotPen(int32_t sx, int32_t sy, const TRect& clip, uint32_t px);
   TGlyphFace& CurrentFace();
   void LayoutLines(const std::string& text, int32_t width, uint32_t format);
+  // The part of `line` that fits in `width` together with the "..." that replaces the rest.
+  TTextLine FitWithEllipsis(const std::string& text, TTextLine line, int32_t width, uint32_t format);
   void DrawLine(const std::string& text, const TTextLine& line, bool ellipsis, int32_t x,
                 int32_t top, uint32_t format, const TRect& clip, uint32_t ink);
   void DrawTextDecorations(int32_t x, int32_t top, int32_t width, const TRect& clip, uint32_t px);

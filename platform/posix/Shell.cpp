@@ -38,8 +38,9 @@ std::string Resolve(const std::string& file, const std::string& directory, int& 
     size_t end = rest.find(':', start);
     std::string part = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!part.empty()) {
-      std::string cand = part + "/" + file;
-      if (IsExecutableFile(cand)) return cand;
+      part += '/';
+      part += file;
+      if (IsExecutableFile(part)) return part;
     }
     if (end == std::string::npos) break;
     start = end + 1;
@@ -63,6 +64,7 @@ intptr_t ShellExecute(HWND, const std::string& verb, const std::string& file, co
     i = j == std::string::npos ? parameters.size() : j;
   }
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   // Detached: a child of an intermediate process that exits at once, so nothing is left to reap.

@@ -112,11 +112,11 @@ int ErrorFromErrno(int e) {
     case EINVAL: return WSAEINVAL;
     case EMFILE:
     case ENFILE: return WSAEMFILE;
-    case EAGAIN: return WSAEWOULDBLOCK;
+    case EAGAIN:
+    case EINPROGRESS: return WSAEWOULDBLOCK;  // EINPROGRESS: a non-blocking connect under way, as Windows says it
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK: return WSAEWOULDBLOCK;
 #endif
-    case EINPROGRESS: return WSAEWOULDBLOCK;  // a non-blocking connect under way, as Windows says it
     case EALREADY: return WSAEALREADY;
     case ENOTSOCK: return WSAENOTSOCK;
     case EDESTADDRREQ: return WSAEDESTADDRREQ;

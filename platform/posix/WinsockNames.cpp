@@ -4,6 +4,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "HostsFile.h"
 #include "SysUtils.h"
@@ -16,15 +17,22 @@ using namespace Detail;
 
 namespace {
 
-int DigitValue(char c, int base) {
-  int d = 99;
-  if (c >= '0' && c <= '9')
-    d = c - '0';
-  else if (c >= 'a' && c <= 'f')
-    d = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F')
-    d = c - 'A' + 10;
-  return d < base ? d : -1;
+// The host-order address of `count` parts, the last filling the bytes that remain; nothing when
+// a part is too large for its bytes.
+std::optional<uint32_t> HostFromParts(const uint64_t (&parts)[4], int count) {
+  switch (count) {
+    case 1: return static_cast<uint32_t>(parts[0]);
+    case 2:
+      if (parts[0] > 0xFF || parts[1] > 0xFFFFFF) return std::nullopt;
+      return static_cast<uint32_t>(parts[0] << 24 | parts[1]);
+    case 3:
+      if (parts[0] > 0xFF || parts[1] > 0xFF || parts[2] > 0xFFFF) return std::nullopt;
+      return static_cast<uint32_t>(parts[0] << 24 | parts[1] << 16 | parts[2]);
+    default:
+      for (int k = 0; k < 4; ++k)
+        if (parts[k] > 0xFF) return std::nullopt;
+      return static_cast<uint32_t>(parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3]);
+  }
 }
 
 // The address forms Windows' inet_addr reads: one to four parts, each decimal, octal (leading 0)
@@ -60,23 +68,9 @@ bool ParseInetAddr(std::string_view t, uint32_t& addrNetworkOrder) {
     if (t[i] != '.') return false;
     ++i;
   }
-  uint32_t host = 0;
-  switch (count) {
-    case 1: host = static_cast<uint32_t>(parts[0]); break;
-    case 2:
-      if (parts[0] > 0xFF || parts[1] > 0xFFFFFF) return false;
-      host = static_cast<uint32_t>(parts[0] << 24 | parts[1]);
-      break;
-    case 3:
-      if (parts[0] > 0xFF || parts[1] > 0xFF || parts[2] > 0xFFFF) return false;
-      host = static_cast<uint32_t>(parts[0] << 24 | parts[1] << 16 | parts[2]);
-      break;
-    default:
-      for (int k = 0; k < 4; ++k)
-        if (parts[k] > 0xFF) return false;
-      host = static_cast<uint32_t>(parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3]);
-  }
-  addrNetworkOrder = Htonl(host);
+  const std::optional<uint32_t> host = HostFromParts(parts, count);
+  if (!host) return false;
+  addrNetworkOrder = Htonl(*host);
   return true;
 }
 

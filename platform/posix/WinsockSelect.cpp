@@ -62,82 +62,114 @@ int64_t ExpireConnects(const pollfd* pf, int n) {
   return soonest;
 }
 
-}  // namespace
+// The distinct sockets of one select call, each polled once for what any of the sets asks.
+struct TSelectPoll {
+  TFdSet* Sets[3];
+  pollfd Polled[3 * FD_SETSIZE];
+  uint8_t Asked[3 * FD_SETSIZE] = {};
+  uint8_t Ready[3 * FD_SETSIZE] = {};
+  uint8_t Slot[3][FD_SETSIZE];  // entry of each set member in Polled
+  int Count = 0;
+};
 
-int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* timeout) {
-  if (!IsStarted()) return Fail(WSANOTINITIALISED);
-  TFdSet* sets[3] = {readSet, writeSet, errorSet};
+const uint8_t KSetMeaning[3] = {rdRead, rdWrite, rdError};
+
+// Builds the host's poll set from the three sets; 0, or SOCKET_ERROR with the error set.
+int GatherSets(TSelectPoll& p) {
   const short interest[3] = {POLLIN, POLLOUT, POLLPRI};
-  const uint8_t meaning[3] = {rdRead, rdWrite, rdError};
-  pollfd pf[3 * FD_SETSIZE];
-  uint8_t asked[3 * FD_SETSIZE] = {};
-  uint8_t slot[3][FD_SETSIZE];  // entry of each set member in pf
-  int n = 0;
   int members = 0;
   for (int k = 0; k < 3; ++k) {
-    if (!sets[k]) continue;
-    if (sets[k]->fd_count > static_cast<uint32_t>(FD_SETSIZE)) return Fail(WSAEINVAL);
-    for (uint32_t i = 0; i < sets[k]->fd_count; ++i) {
-      TSocket s = sets[k]->fd_array[i];
+    const TFdSet* set = p.Sets[k];
+    if (!set) continue;
+    if (set->fd_count > static_cast<uint32_t>(FD_SETSIZE)) return Fail(WSAEINVAL);
+    for (uint32_t i = 0; i < set->fd_count; ++i) {
+      TSocket s = set->fd_array[i];
       if (s < 0 || s > INT_MAX) return Fail(WSAENOTSOCK);
       int j = 0;
-      while (j < n && pf[j].fd != static_cast<int>(s)) ++j;
-      if (j == n) pf[n++] = pollfd{static_cast<int>(s), 0, 0};
-      pf[j].events |= interest[k];
-      asked[j] |= meaning[k];
-      slot[k][i] = static_cast<uint8_t>(j);
+      while (j < p.Count && p.Polled[j].fd != static_cast<int>(s)) ++j;
+      if (j == p.Count) p.Polled[p.Count++] = pollfd{static_cast<int>(s), 0, 0};
+      p.Polled[j].events = static_cast<short>(p.Polled[j].events | interest[k]);
+      p.Asked[j] |= KSetMeaning[k];
+      p.Slot[k][i] = static_cast<uint8_t>(j);
       ++members;
     }
   }
   // Windows refuses to use select as a plain sleep.
-  if (members == 0) return Fail(WSAEINVAL);
+  return members == 0 ? Fail(WSAEINVAL) : 0;
+}
 
+enum class TPollOutcome : uint8_t { poNoneReady, poReady, poNotSocket };
+
+// Records what the last poll found in Ready, in Windows' meaning.
+TPollOutcome TakeReadiness(TSelectPoll& p) {
+  bool any = false;
+  std::lock_guard<std::mutex> g(SocketTable().Lock);
+  for (int j = 0; j < p.Count; ++j) {
+    pollfd& pf = p.Polled[j];
+    if (!pf.revents) continue;
+    if (pf.revents & POLLNVAL) return TPollOutcome::poNotSocket;
+    TSocketState* st = SocketTable().Find(pf.fd);
+    const bool connecting = st && st->Connect == TConnectPhase::cpConnecting;
+    p.Ready[j] = Readiness(pf.revents, connecting) & p.Asked[j];
+    // Under AsyncSelect the notifier settles the connect: it still owes FD_CONNECT.
+    if (connecting && (p.Ready[j] & rdWrite) && !st->Async) st->Connect = TConnectPhase::cpNone;
+    if (p.Ready[j])
+      any = true;
+    else
+      pf.fd = -1;  // e.g. a failed connect asked about as writable only: it never will be
+  }
+  return any ? TPollOutcome::poReady : TPollOutcome::poNoneReady;
+}
+
+// Waits until a socket is ready or waitMs (-1: no limit) has passed; 0, or SOCKET_ERROR.
+int WaitReady(TSelectPoll& p, int64_t waitMs) {
+  const int64_t deadline = waitMs < 0 ? 0 : MonotonicMs() + waitMs;
+  for (;;) {
+    int64_t slice = waitMs >= 0 ? std::max<int64_t>(deadline - MonotonicMs(), 0) : -1;
+    // A connect under way gives up at its own deadline, also while select waits for it.
+    const int64_t connectLeft = ExpireConnects(p.Polled, p.Count);
+    if (connectLeft >= 0 && (slice < 0 || connectLeft < slice)) slice = connectLeft;
+    int r = ::poll(p.Polled, static_cast<nfds_t>(p.Count), static_cast<int>(std::min<int64_t>(slice, INT_MAX)));
+    // A signal is no reason to return early (Windows knows none): wait out the rest.
+    if (r < 0 && errno != EINTR) return FailErrno(errno);
+    if (r > 0) {
+      const TPollOutcome outcome = TakeReadiness(p);
+      if (outcome == TPollOutcome::poNotSocket) return Fail(WSAENOTSOCK);
+      if (outcome == TPollOutcome::poReady) return 0;
+    }
+    if (waitMs >= 0 && MonotonicMs() >= deadline) return 0;
+  }
+}
+
+// Leaves in each set only its ready members; returns how many are left in all three.
+int WriteBack(TSelectPoll& p) {
+  int count = 0;
+  for (int k = 0; k < 3; ++k) {
+    TFdSet* set = p.Sets[k];
+    if (!set) continue;
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < set->fd_count; ++i)
+      if (p.Ready[p.Slot[k][i]] & KSetMeaning[k]) set->fd_array[kept++] = set->fd_array[i];
+    set->fd_count = kept;
+    count += static_cast<int>(kept);
+  }
+  return count;
+}
+
+}  // namespace
+
+int Select(TFdSet* readSet, TFdSet* writeSet, TFdSet* errorSet, const TTimeVal* timeout) {
+  if (!IsStarted()) return Fail(WSANOTINITIALISED);
+  TSelectPoll p{{readSet, writeSet, errorSet}};
+  if (GatherSets(p) != 0) return SOCKET_ERROR;
   int64_t waitMs = -1;
   if (timeout) {
     if (timeout->tv_sec < 0 || timeout->tv_usec < 0) return Fail(WSAEINVAL);
     const int64_t secs = std::min<int64_t>(timeout->tv_sec, INT64_MAX / 4000);
     waitMs = secs * 1000 + (static_cast<int64_t>(timeout->tv_usec) + 999) / 1000;
   }
-  const int64_t deadline = waitMs < 0 ? 0 : MonotonicMs() + waitMs;
-  uint8_t ready[3 * FD_SETSIZE] = {};
-  for (;;) {
-    int64_t slice = waitMs >= 0 ? std::max<int64_t>(deadline - MonotonicMs(), 0) : -1;
-    // A connect under way gives up at its own deadline, also while select waits for it.
-    const int64_t connectLeft = ExpireConnects(pf, n);
-    if (connectLeft >= 0 && (slice < 0 || connectLeft < slice)) slice = connectLeft;
-    int r = ::poll(pf, static_cast<nfds_t>(n), static_cast<int>(std::min<int64_t>(slice, INT_MAX)));
-    // A signal is no reason to return early (Windows knows none): wait out the rest.
-    if (r < 0 && errno != EINTR) return FailErrno(errno);
-    if (r > 0) {
-      bool any = false;
-      std::lock_guard<std::mutex> g(SocketTable().Lock);
-      for (int j = 0; j < n; ++j) {
-        if (!pf[j].revents) continue;
-        if (pf[j].revents & POLLNVAL) return Fail(WSAENOTSOCK);
-        TSocketState* st = SocketTable().Find(pf[j].fd);
-        const bool connecting = st && st->Connect == TConnectPhase::cpConnecting;
-        ready[j] = Readiness(pf[j].revents, connecting) & asked[j];
-        // Under AsyncSelect the notifier settles the connect: it still owes FD_CONNECT.
-        if (connecting && (ready[j] & rdWrite) && !st->Async) st->Connect = TConnectPhase::cpNone;
-        if (ready[j])
-          any = true;
-        else
-          pf[j].fd = -1;  // e.g. a failed connect asked about as writable only: it never will be
-      }
-      if (any) break;
-    }
-    if (waitMs >= 0 && MonotonicMs() >= deadline) break;
-  }
-  int count = 0;
-  for (int k = 0; k < 3; ++k) {
-    if (!sets[k]) continue;
-    uint32_t kept = 0;
-    for (uint32_t i = 0; i < sets[k]->fd_count; ++i)
-      if (ready[slot[k][i]] & meaning[k]) sets[k]->fd_array[kept++] = sets[k]->fd_array[i];
-    sets[k]->fd_count = kept;
-    count += static_cast<int>(kept);
-  }
-  return count;
+  if (WaitReady(p, waitMs) != 0) return SOCKET_ERROR;
+  return WriteBack(p);
 }
 
 }  // namespace Winsock

@@ -62,7 +62,7 @@ TEST_F(CliUpload, TftpdHpaStoresTheFileUnderTheRemoteName) {
   SimModem::TModem telnet;
   telnet.TftpEnabled = false;
   StartModem(telnet);
-  const std::string bytes = RandomBytes(64 * 1024, 2);
+  const std::string bytes = RandomBytes(size_t{64} * 1024, 2);
   WriteFile(Dir.File("fw.bin"), bytes);
   const TRun r = RunCli({"upload", TestAddress(), "fw.bin", "--remote-name", "TEPatch.bin"}, Dir.Path());
   EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;

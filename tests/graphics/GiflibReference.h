@@ -50,6 +50,8 @@ inline std::string ErrorText(int code) {
 
 // Decodes up to maxFrames frames; false (with the reason) when giflib refuses the file or a
 // frame is over kMaxPixels.
+// Test code, read as one script like the tests' own; the bench includes it under the product's
+// checks. NOLINTNEXTLINE(readability-function-cognitive-complexity)
 inline bool Decode(const std::string& bytes, std::vector<TFrame>& frames, int maxFrames, std::string* error = nullptr) {
   frames.clear();
   TSource src{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};

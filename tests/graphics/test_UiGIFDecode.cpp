@@ -73,7 +73,7 @@ TEST(UiGIFDecode, RowLayoutPerDepth) {
   EXPECT_EQ(b4.StoredRow(0)[0], 0x12);
   EXPECT_EQ(b4.Palette()[9].Red, 128) << "entries past the table are grey";
 
-  std::vector<int> logo(65 * 33);
+  std::vector<int> logo(size_t{65} * 33);
   for (size_t i = 0; i < logo.size(); ++i) logo[i] = static_cast<int>((i * 7) % 256);
   Bytes table;
   for (int i = 0; i < 256; ++i) table += B({i, 255 - i, (i * 3) & 0xFF});

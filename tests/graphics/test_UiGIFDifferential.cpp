@@ -36,7 +36,8 @@ std::string Compare(TUiGIFFrame& ours, const giflibref::TFrame& ref) {
   if (static_cast<size_t>(t.Count) * 3 != ref.Table.size())
     return "table of " + std::to_string(t.Count) + " vs " + std::to_string(ref.Table.size() / 3);
   for (int32_t i = 0; i < t.Count; ++i) {
-    const TUiGIFColor want{ref.Table[3 * i], ref.Table[3 * i + 1], ref.Table[3 * i + 2]};
+    const size_t at = 3 * static_cast<size_t>(i);
+    const TUiGIFColor want{ref.Table[at], ref.Table[at + 1], ref.Table[at + 2]};
     if (t.Colors[i] == want) continue;
     // The transparent entry may have had its blue moved to make its colour unique.
     const bool movedTransparent = i == ref.TransparentIndex && t.Colors[i].Red == want.Red &&

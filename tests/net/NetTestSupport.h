@@ -69,7 +69,7 @@ class THostPeer {
     sockaddr_in sa{};
     sa.sin_family = HostNet::AfInet;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(FFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    if (::bind(FFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) ADD_FAILURE() << "bind: errno " << errno;
     socklen_t len = sizeof sa;
     ::getsockname(FFd, reinterpret_cast<sockaddr*>(&sa), &len);
     FPort = ntohs(sa.sin_port);

@@ -90,7 +90,8 @@ TEST(GlyphFaces, EuroSignByteDrawsTheEuroGlyph) {
   const TGlyph& missing = face.Glyph(0x81);  // U+0081: in no font, so the face's missing glyph
   ASSERT_NE(euro.Coverage, nullptr);
   const bool same = euro.Width == missing.Width && euro.Height == missing.Height && missing.Coverage &&
-                    std::memcmp(euro.Coverage, missing.Coverage, static_cast<size_t>(euro.Width * euro.Height)) == 0;
+                    std::memcmp(euro.Coverage, missing.Coverage,
+                                static_cast<size_t>(euro.Width) * static_cast<size_t>(euro.Height)) == 0;
   EXPECT_FALSE(same) << "the euro sign is a glyph of its own";
 }
 

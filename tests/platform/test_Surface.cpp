@@ -67,7 +67,7 @@ TEST(SurfacePng, WrittenFileReadsBackPixelExact) {
   ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 7; ++x) {
-      const uint8_t* p = &rgb[static_cast<size_t>((y * 7 + x) * 3)];
+      const uint8_t* p = &rgb[static_cast<size_t>(y * 7 + x) * 3];
       EXPECT_EQ(p[0], 30 * x) << "red at " << x << "," << y;
       EXPECT_EQ(p[1], 80 * y) << "green at " << x << "," << y;
       EXPECT_EQ(p[2], 0x11) << "blue at " << x << "," << y;
