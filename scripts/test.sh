@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds the normal and the sanitizer trees, and runs every test in
-# both: inside a loopback-only network namespace (so nothing can leave the machine), with a
-# private Xvfb for the tests that need a real X server. The X11 tests then run once more with a
+# Installs what is needed; checks the layering, the formatting and (on the normal tree) the
+# clang-tidy rules; builds the normal and the sanitizer trees with warnings as errors, and runs
+# every test in both: inside a loopback-only network namespace (so nothing can leave the
+# machine), with a private Xvfb for the tests that need a real X server. The X11 tests then run once more with a
 # window manager (openbox) on that Xvfb, which reparents, places and focuses the windows. Then
 # fuzzes each libFuzzer target for FUZZ_SECONDS (default 60).
 set -euo pipefail
@@ -9,8 +10,14 @@ cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
 ./scripts/check-layers.sh
+./scripts/format.sh --check
 export WIZARD_WERROR=ON
 ./scripts/build.sh normal
+if ! ./scripts/tidy.sh >build/tidy.log 2>&1; then
+  grep -v -e '^clang-tidy-14 ' -e 'warnings generated' build/tidy.log >&2
+  echo "clang-tidy found the above (whole log: build/tidy.log)" >&2
+  exit 1
+fi
 ./scripts/build.sh asan
 
 display=":$((90 + RANDOM % 100))"

@@ -72,7 +72,7 @@ struct TSelectPoll {
   int Count = 0;
 };
 
-const uint8_t KSetMeaning[3] = {rdRead, rdWrite, rdError};
+const uint8_t kSetMeaning[3] = {rdRead, rdWrite, rdError};
 
 // Builds the host's poll set from the three sets; 0, or SOCKET_ERROR with the error set.
 int GatherSets(TSelectPoll& p) {
@@ -89,7 +89,7 @@ int GatherSets(TSelectPoll& p) {
       while (j < p.Count && p.Polled[j].fd != static_cast<int>(s)) ++j;
       if (j == p.Count) p.Polled[p.Count++] = pollfd{static_cast<int>(s), 0, 0};
       p.Polled[j].events = static_cast<short>(p.Polled[j].events | interest[k]);
-      p.Asked[j] |= KSetMeaning[k];
+      p.Asked[j] |= kSetMeaning[k];
       p.Slot[k][i] = static_cast<uint8_t>(j);
       ++members;
     }
@@ -149,7 +149,7 @@ int WriteBack(TSelectPoll& p) {
     if (!set) continue;
     uint32_t kept = 0;
     for (uint32_t i = 0; i < set->fd_count; ++i)
-      if (p.Ready[p.Slot[k][i]] & KSetMeaning[k]) set->fd_array[kept++] = set->fd_array[i];
+      if (p.Ready[p.Slot[k][i]] & kSetMeaning[k]) set->fd_array[kept++] = set->fd_array[i];
     set->fd_count = kept;
     count += static_cast<int>(kept);
   }

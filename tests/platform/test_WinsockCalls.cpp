@@ -1,7 +1,6 @@
 // The socket calls against real loopback peers: start-up, Windows error numbers, datagram
 // semantics, options and the names of a socket's ends.
 #include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
-#include "WinsockInternal.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -10,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "WinsockInternal.h"
 
 namespace WinsockTest {
 namespace {
