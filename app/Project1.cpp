@@ -1,7 +1,7 @@
 // The program's entry: initialise the application, create the main window (a failure there
 // is reported as "Application Error" and ends the program with exit code 1), run the loop.
-#include "Unit1.h"
 #include "Display.h"
+#include "Unit1.h"
 
 int main() {
   InitializeApplication();

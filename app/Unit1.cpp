@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <climits>
 
-#include "UiGIF.h"
 #include "Shell.h"
 #include "Streams.h"
+#include "UiGIF.h"
 
 extern const unsigned char kLogoGif[];
 extern const std::size_t kLogoGifSize;
@@ -164,12 +164,10 @@ void TForm1::BuildWelcomePage() {
   UiLabel3 = NewLabel(p, "UiLabel3", 192, 168, 13,
                       std::string("This Program will update your modem ") + "\r\n" +
                           "so it has the latest version of firmware." + "\r\n" + "\r\n" +
-                          "Please note: You should ONLY install" + "\r\n" +
-                          "the software on a Norvane 302 modem." + "\r\n" +
-                          "Pelko will not be responsible for any " + "\r\n" +
-                          "damage that is caused by installing the" + "\r\n" +
-                          "software on any incompatible modems." + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n" +
-                          "Please press 'Next' to continue.");
+                          "Please note: You should ONLY install" + "\r\n" + "the software on a Norvane 302 modem." +
+                          "\r\n" + "Pelko will not be responsible for any " + "\r\n" +
+                          "damage that is caused by installing the" + "\r\n" + "software on any incompatible modems." +
+                          "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n" + "Please press 'Next' to continue.");
   Image2 = NewLogo(p, "Image2");
   p->SetWizard(UiWizard1);
 }
@@ -187,8 +185,9 @@ void TForm1::BuildConnectionPage() {
                               {"Ethernet  (Blue Cable)", "USB        (Silver Cable)"});
   RadioGroup1->OnClick = [this](TObject* s) { RadioGroup1Click(s); };
   Label15 = NewLabel(p, "Label15", 24, 192, 13, "Or");
-  Label8 = NewFixedLabel(p, "Label8", 24, 224, 401, 32, 13,
-                         "For advanced users who have changed the default network \r\naddress settings of their modem.");
+  Label8 =
+      NewFixedLabel(p, "Label8", 24, 224, 401, 32, 13,
+                    "For advanced users who have changed the default network \r\naddress settings of their modem.");
   RadioGroup2 = NewRadioGroup(p, "RadioGroup2", Bounds(16, 264, 497, 57), {"Custom IP Address:"});
   RadioGroup2->OnClick = [this](TObject* s) { RadioGroup2Click(s); };
   Edit1 = new TEdit(this);
@@ -205,8 +204,9 @@ void TForm1::BuildConnectionPage() {
   RadioGroup2->SetTabOrder(1);
   Edit1->SetTabOrder(2);
   RadioGroup3->SetTabOrder(3);
-  Label9 = NewFixedLabel(p, "Label9", 48, 432, 441, 65, 13,
-                         "Click 'Next' to check if the firmware on your modem needs to be updated.\r\n \r\nThis may take a few seconds.");
+  Label9 = NewFixedLabel(
+      p, "Label9", 48, 432, 441, 65, 13,
+      "Click 'Next' to check if the firmware on your modem needs to be updated.\r\n \r\nThis may take a few seconds.");
   Label9->SetAlignment(taCenter);
   Label9->SetWordWrap(true);
   Label6 = NewLabel(p, "Label6", 144, 448, 16, "Please wait while connecting...");
@@ -220,7 +220,19 @@ void TForm1::BuildFlashingLightsPage() {
   auto* p = UiWizardInteriorPage5 = NewInteriorPage("UiWizardInteriorPage5", "Flashing modem lights", "Network setup");
   p->OnNextButtonClick = [this](TObject* s, bool& stop) { UiWizardInteriorPage5NextButtonClick(s, stop); };
   p->OnBackButtonClick = [this](TObject* s, bool& stop) { UiWizardInteriorPage5BackButtonClick(s, stop); };
-  UiLabel4 = NewFixedLabel(p, "UiLabel4", 32, 80, 441, 449, 13, "The lights on your modem are flashing because its settings were corrupted while the firmware was being upgraded.\r\n\r\nTo fix the problem, you will need to re-enter the settings on your modem before you can install the firmware.\r\n\r\nIf you are confident that you can do this yourself, then please read the information below.\r\n\r\nIf you would like some help, please call 0800 11 22 33 and we will talk you through what you need to do.\r\n\r\nThis will only work if you use an Ethernet (Blue cable) connection.\r\n\r\n1. You will need to specify the following IP address settings on your computers TCP/IP Ethernet network connection before continuing\r\n\r\nBefore you change the TCP/IP settings to those listed below, please make a note of the settings that are already in use. Once the firmware upgrade is complete, you will need to re-enter these original settings so your computer can connect to our network.\r\n\r\nIP address:           192.168.1.10\r\nSubnet mask:       255.0.0.0\r\nGateway:               192.168.1.1\r\n\r\n2. Click on Next to begin the firmware upgrade.");
+  UiLabel4 = NewFixedLabel(
+      p, "UiLabel4", 32, 80, 441, 449, 13,
+      "The lights on your modem are flashing because its settings were corrupted while the firmware was being "
+      "upgraded.\r\n\r\nTo fix the problem, you will need to re-enter the settings on your modem before you can "
+      "install the firmware.\r\n\r\nIf you are confident that you can do this yourself, then please read the "
+      "information below.\r\n\r\nIf you would like some help, please call 0800 11 22 33 and we will talk you through "
+      "what you need to do.\r\n\r\nThis will only work if you use an Ethernet (Blue cable) connection.\r\n\r\n1. You "
+      "will need to specify the following IP address settings on your computers TCP/IP Ethernet network connection "
+      "before continuing\r\n\r\nBefore you change the TCP/IP settings to those listed below, please make a note of the "
+      "settings that are already in use. Once the firmware upgrade is complete, you will need to re-enter these "
+      "original settings so your computer can connect to our network.\r\n\r\nIP address:           "
+      "192.168.1.10\r\nSubnet mask:       255.0.0.0\r\nGateway:               192.168.1.1\r\n\r\n2. Click on Next to "
+      "begin the firmware upgrade.");
   UiLabel4->SetWordWrap(true);
   Image3 = NewLogo(p, "Image3");
   p->SetWizard(UiWizard1);
@@ -238,7 +250,13 @@ void TForm1::BuildImportantPage() {
   Label12->Font().SetStyle(fsBold);
   Label12->SetAlignment(taCenter);
   Label12->SetVisible(false);
-  Label11 = NewFixedLabel(p, "Label11", 72, 152, 377, 289, 13, "Please make sure you selected the correct cable that connects the modem to your computer.\r\n\r\nIf you have a customised IP address, check that you entered it in the 'Custom IP address' box.\r\n\r\nIf all the lights on your modem are flashing, then you will need to change the modem settings.\r\n\r\nThe software will only work on a Norvane NV-302 modem, so please DO NOT use any other make or model.\r\n\r\nClick the 'Back' button to check the details that you entered.");
+  Label11 = NewFixedLabel(
+      p, "Label11", 72, 152, 377, 289, 13,
+      "Please make sure you selected the correct cable that connects the modem to your computer.\r\n\r\nIf you have a "
+      "customised IP address, check that you entered it in the 'Custom IP address' box.\r\n\r\nIf all the lights on "
+      "your modem are flashing, then you will need to change the modem settings.\r\n\r\nThe software will only work on "
+      "a Norvane NV-302 modem, so please DO NOT use any other make or model.\r\n\r\nClick the 'Back' button to check "
+      "the details that you entered.");
   Label11->SetWordWrap(true);
   Label11->SetVisible(false);
   Label18 = NewFixedLabel(p, "Label18", 224, 192, 79, 20, 16, "Important");
@@ -246,7 +264,10 @@ void TForm1::BuildImportantPage() {
   Label18->SetVisible(false);
   // 364 px wide rather than 351: the notice does not wrap, and its longest line ("Installing
   // the software ... to complete.") takes 364 px in the 13-px face.
-  Label17 = NewFixedLabel(p, "Label17", 96, 232, 364, 121, 13, "While the software is being installed, please do not unplug\r\nany modem cables or switch off the power.\r\n\r\nInstalling the software should take about a minute to complete.\r\n\r\nPress the 'Next' button to begin.");
+  Label17 = NewFixedLabel(p, "Label17", 96, 232, 364, 121, 13,
+                          "While the software is being installed, please do not unplug\r\nany modem cables or switch "
+                          "off the power.\r\n\r\nInstalling the software should take about a minute to "
+                          "complete.\r\n\r\nPress the 'Next' button to begin.");
   Label17->SetVisible(false);
   Label16 = NewLabel(p, "Label16", 112, 416, 13, "Press the Finish button to exit this program.");
   Label16->Font().SetStyle(fsBold);
@@ -283,7 +304,8 @@ void TForm1::BuildUpgradePage() {
   ProgressBar->SetTextOption(toPercent);
   ProgressBar->SetTextCentered(true);
   ProgressBar->SetCaption("ProgressBar");
-  UiLabel2 = NewFixedLabel(p, "UiLabel2", 96, 384, 345, 41, 13, "Please do not unplug any cables or turn off the modem while this is happening.");
+  UiLabel2 = NewFixedLabel(p, "UiLabel2", 96, 384, 345, 41, 13,
+                           "Please do not unplug any cables or turn off the modem while this is happening.");
   UiLabel2->Font().SetStyle(fsBold);
   UiLabel2->SetAlignment(taCenter);
   UiLabel2->SetWordWrap(true);
@@ -296,10 +318,18 @@ void TForm1::BuildRecoveryCompletePage() {
   p->SetVisibleButtons({bkBack, bkFinish});
   p->OnBackButtonClick = [this](TObject* s, bool& stop) { UiWizardInteriorPage6BackButtonClick(s, stop); };
   p->OnFinishButtonClick = [this](TObject* s, bool& stop) { UiWizardInteriorPage6FinishButtonClick(s, stop); };
-  Label14 = NewLabel(p, "Label14", 80, 96, 13, "Your modem has been updated\r\n\r\nTo complete the upgrade, follow the instructions below:");
+  Label14 = NewLabel(p, "Label14", 80, 96, 13,
+                     "Your modem has been updated\r\n\r\nTo complete the upgrade, follow the instructions below:");
   Label14->Font().SetStyle(fsBold);
   Label14->SetAlignment(taCenter);
-  Label19 = NewFixedLabel(p, "Label19", 40, 168, 455, 224, 13, "1. Please turn off your modem for 20 seconds and turn it on again.\r\n \r\nThen check the lights on the modem and make sure NOT ALL of them are flashing. If all the lights are still flashing, please click the 'Back' button below and install the new software again..\r\n\r\n2. Next, will need to change your computer's TCP/IP settings. They should be the same settings you used when you first installed your modem.\r\n\r\n3. Finally, you will need to re-enter your Pelko User Name and Password. You can do this by using the Installation CD that came with your modem or using your web browser.\r\n\r\nPress the 'Finish' button to exit this program.");
+  Label19 = NewFixedLabel(
+      p, "Label19", 40, 168, 455, 224, 13,
+      "1. Please turn off your modem for 20 seconds and turn it on again.\r\n \r\nThen check the lights on the modem "
+      "and make sure NOT ALL of them are flashing. If all the lights are still flashing, please click the 'Back' "
+      "button below and install the new software again..\r\n\r\n2. Next, will need to change your computer's TCP/IP "
+      "settings. They should be the same settings you used when you first installed your modem.\r\n\r\n3. Finally, you "
+      "will need to re-enter your Pelko User Name and Password. You can do this by using the Installation CD that came "
+      "with your modem or using your web browser.\r\n\r\nPress the 'Finish' button to exit this program.");
   Label19->SetWordWrap(true);
   Image6 = NewLogo(p, "Image6");
   p->SetWizard(UiWizard1);
@@ -312,7 +342,9 @@ void TForm1::BuildCompletePage() {
   p->OnFinishButtonClick = [this](TObject* s, bool& stop) { UiWizardInteriorPage3FinishButtonClick(s, stop); };
   Label3 = NewFixedLabel(p, "Label3", 120, 104, 297, 24, 19, "Firmware successfully installed");
   Label3->Font().SetStyle(fsBold);
-  Label10 = NewFixedLabel(p, "Label10", 32, 208, 465, 105, 13, "To complete the upgrade you need to restart your computer.\r\n\r\nClick on the 'Finish' button to restart your computer.");
+  Label10 = NewFixedLabel(p, "Label10", 32, 208, 465, 105, 13,
+                          "To complete the upgrade you need to restart your computer.\r\n\r\nClick on the 'Finish' "
+                          "button to restart your computer.");
   Label10->Font().SetStyle(fsBold);
   Label10->SetAlignment(taCenter);
   Image7 = NewLogo(p, "Image7");

@@ -10,8 +10,8 @@
 #include "Image.h"
 #include "Label.h"
 #include "Memo.h"
-#include "RadioGroup.h"
 #include "NetTrivialFTP.h"
+#include "RadioGroup.h"
 #include "TnTelnet.h"
 #include "UiSpecialProgress.h"
 #include "UiWizard.h"
@@ -112,8 +112,8 @@ class TForm1 : public TForm {
   void SetUpHeader(TUiWizardCustomPage* page, const char* title, const char* subtitle);
   TLabel* NewLabel(TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t height,
                    const std::string& caption);
-  TLabel* NewFixedLabel(TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width,
-                        int32_t h, int32_t height, const std::string& caption);
+  TLabel* NewFixedLabel(TWinControl* parent, const char* name, int32_t left, int32_t top, int32_t width, int32_t h,
+                        int32_t height, const std::string& caption);
   TRadioGroup* NewRadioGroup(TWinControl* parent, const char* name, TRect bounds,
                              const std::vector<std::string>& items);
   TImage* NewLogo(TWinControl* parent, const char* name);

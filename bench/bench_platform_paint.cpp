@@ -30,8 +30,9 @@ TForm* BuildForm() {
   wrap->SetAutoSize(false);
   wrap->SetWordWrap(true);
   wrap->SetBounds(40, 320, 455, 120);
-  wrap->SetCaption("1. Please turn off your modem for 20 seconds and turn it on again.\r\n\r\nThen check the "
-                   "lights on the modem and make sure NOT ALL of them are flashing.");
+  wrap->SetCaption(
+      "1. Please turn off your modem for 20 seconds and turn it on again.\r\n\r\nThen check the "
+      "lights on the modem and make sure NOT ALL of them are flashing.");
   for (int i = 0; i < 3; ++i) {
     auto* g = new TRadioGroup(f);
     g->SetParent(f);

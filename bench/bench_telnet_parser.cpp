@@ -78,6 +78,16 @@ void BM_Memchr(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Parser)->ArgName("plain0_iac16_1_alliac2")->Arg(kPlain)->Arg(kIacEvery16)->Arg(kAllIacIac)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Memchr)->ArgName("plain0_iac16_1_alliac2")->Arg(kPlain)->Arg(kIacEvery16)->Arg(kAllIacIac)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parser)
+    ->ArgName("plain0_iac16_1_alliac2")
+    ->Arg(kPlain)
+    ->Arg(kIacEvery16)
+    ->Arg(kAllIacIac)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Memchr)
+    ->ArgName("plain0_iac16_1_alliac2")
+    ->Arg(kPlain)
+    ->Arg(kIacEvery16)
+    ->Arg(kAllIacIac)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "NetTrivialFTP.h"
-#include "Winsock.h"
 #include "RealTftpServer.h"
+#include "Winsock.h"
 
 namespace {
 
@@ -159,9 +159,13 @@ void BM_UploadAtftp(benchmark::State& state) {
 void RegisterRounds() {
   for (int round = 1; round <= kRounds; ++round) {
     const std::string r = "/round:" + std::to_string(round);
-    for (auto [name, fn] : {std::pair{"BM_UploadOurClient", &BM_UploadOurClient}, std::pair{"BM_UploadCli", &BM_UploadCli},
-                            std::pair{"BM_UploadCurl", &BM_UploadCurl}, std::pair{"BM_UploadAtftp", &BM_UploadAtftp}})
-      benchmark::RegisterBenchmark((name + r).c_str(), fn)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+    for (auto [name, fn] :
+         {std::pair{"BM_UploadOurClient", &BM_UploadOurClient}, std::pair{"BM_UploadCli", &BM_UploadCli},
+          std::pair{"BM_UploadCurl", &BM_UploadCurl}, std::pair{"BM_UploadAtftp", &BM_UploadAtftp}})
+      benchmark::RegisterBenchmark((name + r).c_str(), fn)
+          ->Iterations(1)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond);
   }
 }
 
@@ -192,7 +196,7 @@ void PrintSummary() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Winsock::SetLoopbackGuard(true);  // nothing leaves the machine
+  Winsock::SetLoopbackGuard(true);                  // nothing leaves the machine
   setenv("NORVANE_UPGRADE_LOOPBACK_ONLY", "1", 1);  // nor from the program under test
   RegisterRounds();
   benchmark::Initialize(&argc, argv);

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "Unit1.h"
 #include "Display.h"
+#include "Unit1.h"
 
 extern char** environ;
 
@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
     std::ofstream("TEPatch.bin", std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   std::string bind = address + ":69";
-  const char* args[] = {"/usr/sbin/in.tftpd", "-L", "-c", "-s", "-u", "root", "-a", bind.c_str(), serverDir.c_str(),
-                        nullptr};
+  const char* args[] = {"/usr/sbin/in.tftpd", "-L",   "-c", "-s", "-u", "root", "-a", bind.c_str(),
+                        serverDir.c_str(),    nullptr};
   pid_t server = -1;
   if (posix_spawn(&server, args[0], nullptr, nullptr, const_cast<char**>(args), environ) != 0) {
     std::fprintf(stderr, "cannot start %s\n", args[0]);

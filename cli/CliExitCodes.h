@@ -8,18 +8,18 @@
 #include <span>
 
 enum TCliExit : int {
-  ceOk = 0,              // probe: ready to upgrade; upload: the modem has the file
-  ceFailure = 1,         // an unexpected failure of the program itself
-  ceUsage = 2,           // the command line is wrong
-  ceUpToDate = 3,        // the modem already runs the target firmware
-  ceWrongModem = 4,      // something answered that is not the expected modem
-  ceCannotDetect = 5,    // no modem: connection refused, unreachable, or no greeting
-  ceFileError = 6,       // the firmware file is missing or unreadable
-  ceBadAddress = 7,      // the address is empty or names no host
-  ceNoAnswer = 8,        // the modem stopped answering during the upload
-  ceTftpError = 9,       // the modem refused the file (its own text is shown)
-  ceNetworkError = 10,   // another network failure during the upload
-  ceInterrupted = 130,   // Ctrl-C (the program ends by the signal, as shells expect)
+  ceOk = 0,             // probe: ready to upgrade; upload: the modem has the file
+  ceFailure = 1,        // an unexpected failure of the program itself
+  ceUsage = 2,          // the command line is wrong
+  ceUpToDate = 3,       // the modem already runs the target firmware
+  ceWrongModem = 4,     // something answered that is not the expected modem
+  ceCannotDetect = 5,   // no modem: connection refused, unreachable, or no greeting
+  ceFileError = 6,      // the firmware file is missing or unreadable
+  ceBadAddress = 7,     // the address is empty or names no host
+  ceNoAnswer = 8,       // the modem stopped answering during the upload
+  ceTftpError = 9,      // the modem refused the file (its own text is shown)
+  ceNetworkError = 10,  // another network failure during the upload
+  ceInterrupted = 130,  // Ctrl-C (the program ends by the signal, as shells expect)
 };
 
 struct TCliExitInfo {

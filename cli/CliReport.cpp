@@ -138,7 +138,8 @@ class TTextReport final : public TCliReport {
     FLine.assign("\r");
     FLine += head;
     if (room >= 10) {
-      const int filled = FPace.Total > 0 ? static_cast<int>(std::min<int64_t>(FPace.Sent, FPace.Total) * room / FPace.Total) : 0;
+      const int filled =
+          FPace.Total > 0 ? static_cast<int>(std::min<int64_t>(FPace.Sent, FPace.Total) * room / FPace.Total) : 0;
       FLine += " [";
       FLine.append(static_cast<size_t>(filled), '#');
       FLine.append(static_cast<size_t>(room - filled), '.');
@@ -272,8 +273,7 @@ class TJsonReport final : public TCliReport {
   void UploadEnded() override { FEnded = TClock::now(); }
   void Result(TCliExit code, const std::string& message) override {
     FLine.Begin("result").Int("exit", code).Text("status", CliExitInfo(code).Status).Text("message", message);
-    if (FUploading)
-      FLine.Int("sent", FPace.Sent).Int("total", FPace.Total).Real("elapsed", FPace.Seconds(FEnded));
+    if (FUploading) FLine.Int("sent", FPace.Sent).Int("total", FPace.Total).Real("elapsed", FPace.Seconds(FEnded));
     FLine.Write();
   }
 

@@ -37,8 +37,8 @@ TCliUploadOutcome UploadFirmware(TNetTrivialFTP& client, const TCliUploadPlan& p
   TCliUploadOutcome outcome;
   try {
     client.PutFile(plan.LocalFile, plan.RemoteName);
-    outcome.Message = "Sent " + plan.LocalFile + " (" + std::to_string(sent) + " bytes) to " + plan.Address +
-                      " as " + plan.RemoteName + ".";
+    outcome.Message = "Sent " + plan.LocalFile + " (" + std::to_string(sent) + " bytes) to " + plan.Address + " as " +
+                      plan.RemoteName + ".";
   } catch (const ENetTFTPException& e) {
     // The client's own time-out is the base class with this text; a server's ERROR of code 0
     // with the same text would read the same, and means the same to the user.
@@ -46,7 +46,8 @@ TCliUploadOutcome UploadFirmware(TNetTrivialFTP& client, const TCliUploadPlan& p
       outcome = {ceNoAnswer, "the modem at " + plan.Address + " stopped answering (no reply within " +
                                  std::to_string(replyTimeoutMs) + " ms); " + SentSoFar(sent, plan.Size)};
     } else {
-      outcome = {ceTftpError, "the modem refused the file: " + OneLine(e.Message()) + " (" + SentSoFar(sent, plan.Size) + ")"};
+      outcome = {ceTftpError,
+                 "the modem refused the file: " + OneLine(e.Message()) + " (" + SentSoFar(sent, plan.Size) + ")"};
     }
   } catch (const EConvertError& e) {
     outcome = {ceTftpError, "the modem answered with an unreadable block size: " + OneLine(e.Message())};

@@ -17,8 +17,8 @@
 #include "CliReport.h"
 #include "CliTerminal.h"
 #include "CliUpload.h"
-#include "NetTrivialFTP.h"
 #include "Cp1252.h"
+#include "NetTrivialFTP.h"
 #include "Streams.h"
 #include "Winsock.h"
 
@@ -112,8 +112,8 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
   plan.Recovery = o.Recovery;
   plan.LocalFile = !o.File.empty() ? o.File : kRecoveryFile;
   plan.RemoteName = !o.RemoteName.empty() ? o.RemoteName
-                    : o.Recovery           ? kRecoveryFile
-                                           : std::filesystem::path(plan.LocalFile).filename().string();
+                    : o.Recovery          ? kRecoveryFile
+                                          : std::filesystem::path(plan.LocalFile).filename().string();
   std::string why;
   // Checked before anything goes to the modem, so that a wrong name costs no probe.
   plan.Size = FirmwareSize(plan.LocalFile, why);
@@ -133,8 +133,8 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
       const TCliExit code = VerdictExit(r.Verdict);
       if (!o.Force) {
         const char* reason = r.Verdict == cvUpToDate     ? "the modem already has the latest firmware"
-                           : r.Verdict == cvWrongModem ? "the device is not a Norvane NV-302"
-                                                       : "no modem was detected";
+                             : r.Verdict == cvWrongModem ? "the device is not a Norvane NV-302"
+                                                         : "no modem was detected";
         report.Result(code, std::string("nothing sent: ") + reason + " (--force sends the file anyway)");
         return code;
       }
@@ -164,7 +164,8 @@ int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
   app.set_help_all_flag("--help-all", "Print the help of every command");
   app.require_subcommand(1);
   app.fallthrough();
-  app.add_flag("--json", o.Json, "Write one JSON object per event on standard output (probe, upload, progress, result)");
+  app.add_flag("--json", o.Json,
+               "Write one JSON object per event on standard output (probe, upload, progress, result)");
   app.add_flag("-q,--quiet", o.Quiet, "Print nothing but failures; the exit status tells the outcome");
   app.footer(HelpFooter());
 
@@ -173,7 +174,8 @@ int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
       ->required();
 
   CLI::App* upload = app.add_subcommand(
-      "upload", "Probe the modem at ADDRESS and, when it is ready, send FILE to it over TFTP (port 69, blocks of 1024)");
+      "upload",
+      "Probe the modem at ADDRESS and, when it is ready, send FILE to it over TFTP (port 69, blocks of 1024)");
   upload->add_option("ADDRESS", o.Address, "The modem's address (default with --recovery: 192.168.1.1)");
   upload->add_option("FILE", o.File, "The firmware file, e.g. TEPatch.bin (default with --recovery: TEImage.bin)");
   upload->add_option("--remote-name", o.RemoteName, "The name the modem stores the file under (default: FILE's name)");

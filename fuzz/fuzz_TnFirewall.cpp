@@ -1,7 +1,7 @@
 // libFuzzer target for the firewall negotiation: whatever a proxy sends, in whatever pieces,
 // the negotiation must stay inside its buffers, end exactly once once the proxy has hung up,
-// and hand on only bytes that came after the reply. The first input byte picks the firewall type, credentials, the remote
-// host form and the cut pattern; the rest is the proxy's side of the conversation.
+// and hand on only bytes that came after the reply. The first input byte picks the firewall type, credentials, the
+// remote host form and the cut pattern; the rest is the proxy's side of the conversation.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

@@ -216,9 +216,8 @@ bool TUiGIFImage::ReadExtension(TUiGIFReader& in, std::vector<std::unique_ptr<TU
     }
     case 0xFE: {
       auto e = std::make_unique<TUiGIFCommentExtension>();
-      in.SubBlocks([&e](const uint8_t* p, size_t n, size_t) {
-        e->Texts.emplace_back(reinterpret_cast<const char*>(p), n);
-      });
+      in.SubBlocks(
+          [&e](const uint8_t* p, size_t n, size_t) { e->Texts.emplace_back(reinterpret_cast<const char*>(p), n); });
       gathered.push_back(std::move(e));
       return true;
     }
@@ -241,8 +240,7 @@ bool TUiGIFImage::ReadExtension(TUiGIFReader& in, std::vector<std::unique_ptr<TU
       });
       return true;
     }
-    default:
-      Fail(Format("Unrecognized extension block: %.2x", label));
+    default: Fail(Format("Unrecognized extension block: %.2x", label));
   }
 }
 
@@ -392,7 +390,10 @@ class TCodeReader {
 class TRowSink {
  public:
   TRowSink(TDIBitmap& dib, bool interlaced)
-      : FDib(dib), FWidth(dib.Width()), FHeight(dib.Height()), FInterlaced(interlaced),
+      : FDib(dib),
+        FWidth(dib.Width()),
+        FHeight(dib.Height()),
+        FInterlaced(interlaced),
         FPacked(dib.BitsPerPixel() != 8) {
     FDone = FWidth <= 0 || FHeight <= 0;
     if (FPacked && !FDone) FScratch.assign(static_cast<size_t>(FWidth), 0);

@@ -56,9 +56,7 @@ void TNetComponent::FinishWork(TWorkMode workMode) {
   if (w.Level == 1 && OnWorkEnd) OnWorkEnd(this, workMode);
 }
 
-TNetAntiFreezeBase::TNetAntiFreezeBase(TComponent* owner) : TNetBaseComponent(owner) {
-  GCurrentAntiFreeze.store(this);
-}
+TNetAntiFreezeBase::TNetAntiFreezeBase(TComponent* owner) : TNetBaseComponent(owner) { GCurrentAntiFreeze.store(this); }
 
 TNetAntiFreezeBase::~TNetAntiFreezeBase() { GCurrentAntiFreeze.store(nullptr); }
 

@@ -16,8 +16,17 @@
 
 enum TWorkMode { wmRead, wmWrite };
 
-enum TNetStatus { hsResolving, hsConnecting, hsConnected, hsDisconnecting, hsDisconnected, hsStatusText,
-                  ftpTransfer, ftpReady, ftpAborted };
+enum TNetStatus {
+  hsResolving,
+  hsConnecting,
+  hsConnected,
+  hsDisconnecting,
+  hsDisconnected,
+  hsStatusText,
+  ftpTransfer,
+  ftpReady,
+  ftpAborted
+};
 
 using TWorkBeginEvent = std::function<void(TObject* sender, TWorkMode workMode, int32_t workCountMax)>;
 using TWorkEvent = std::function<void(TObject* sender, TWorkMode workMode, int32_t workCount)>;

@@ -86,8 +86,7 @@ class TNetStack : public TObject {
                        uint16_t& fromPort) = 0;
   // Waits on up to 64 sockets per list (ENetStackSetSizeExceeded beyond); lists may be null.
   // waitMs -2 waits without limit. Each list keeps only the sockets found ready.
-  virtual int Select(TNetSocketList* readList, TNetSocketList* writeList, int waitMs,
-                     TNetSocketList* errorList) = 0;
+  virtual int Select(TNetSocketList* readList, TNetSocketList* writeList, int waitMs, TNetSocketList* errorList) = 0;
   virtual int SendTo(TNetSocket socket, const void* buffer, int length, int flags, const std::string& address,
                      uint16_t port) = 0;
   virtual int SetSockOpt(TNetSocket socket, int level, int optName, const void* value, int valueLength) = 0;

@@ -51,7 +51,8 @@ TNetStackWindows::TNetStackWindows() {
   std::lock_guard<std::mutex> g(flag.Lock);
   if (flag.Started.load()) return;
   Winsock::TWSAData data;
-  if (NetWinSock2::Startup(kRequestedVersion, data) != 0) throw ENetStackInitializationFailed("Winsock Initialization Error.");
+  if (NetWinSock2::Startup(kRequestedVersion, data) != 0)
+    throw ENetStackInitializationFailed("Winsock Initialization Error.");
   flag.Started.store(true);
 }
 
@@ -90,16 +91,16 @@ int TNetStackWindows::Select(TNetSocketList* readList, TNetSocketList* writeList
   Winsock::TTimeVal tv;
   tv.tv_sec = waitMs / 1000;
   tv.tv_usec = static_cast<long>(waitMs % 1000) * 1000;
-  const int r = NetWinSock2::Select(readList ? &rd : nullptr, writeList ? &wr : nullptr,
-                                    errorList ? &er : nullptr, waitMs == -2 ? nullptr : &tv);
+  const int r = NetWinSock2::Select(readList ? &rd : nullptr, writeList ? &wr : nullptr, errorList ? &er : nullptr,
+                                    waitMs == -2 ? nullptr : &tv);
   Refill(readList, rd);
   Refill(writeList, wr);
   Refill(errorList, er);
   return r;
 }
 
-int TNetStackWindows::SendTo(TNetSocket socket, const void* buffer, int length, int flags,
-                             const std::string& address, uint16_t port) {
+int TNetStackWindows::SendTo(TNetSocket socket, const void* buffer, int length, int flags, const std::string& address,
+                             uint16_t port) {
   const TNetAddressBytes bytes = TextToAddress(address);
   Winsock::TSockAddrIn to;
   std::memcpy(&to.Addr, bytes.data(), 4);

@@ -134,8 +134,8 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
   int32_t blockSize = kDefaultBlockSize;
   SetBufferSize(blockSize + kHeaderSize);
   // Sized once for the largest block this transfer can agree to, so no block allocates.
-  const size_t capacity = static_cast<size_t>(std::max(kDefaultBlockSize, std::min(FRequestedBlockSize, kMaxBlockSize))) +
-                          kHeaderSize;
+  const size_t capacity =
+      static_cast<size_t>(std::max(kDefaultBlockSize, std::min(FRequestedBlockSize, kMaxBlockSize))) + kHeaderSize;
   if (FReceived.size() < capacity) FReceived.resize(capacity);
   if (FData.size() < capacity) FData.resize(capacity);
 
@@ -165,8 +165,7 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
         if (finished) return;
         advance = true;
         break;
-      case opERROR:
-        RaiseTftpError(reply, n);
+      case opERROR: RaiseTftpError(reply, n);
       case opOACK:
         // Options are agreed before the first block; a later OACK cannot change the block size.
         if (!built) {
@@ -174,8 +173,7 @@ void TNetTrivialFTP::Transfer(TStream& source, const std::string& remoteFileName
           SetBufferSize(blockSize + kHeaderSize);
         }
         break;
-      default:
-        break;
+      default: break;
     }
     if (advance) {
       const int32_t count = static_cast<int32_t>(std::min<int64_t>(blockSize, left));

@@ -57,8 +57,7 @@ void TNetUDPBase::SendDatagramBuffer(const std::string& host, uint16_t port, con
   SocketHandle()->SendBytesTo(address, port, buffer, byteCount);
 }
 
-int TNetUDPBase::ReceiveDatagramBuffer(void* buffer, int length, std::string& peerIP, uint16_t& peerPort,
-                                       int waitMs) {
+int TNetUDPBase::ReceiveDatagramBuffer(void* buffer, int length, std::string& peerIP, uint16_t& peerPort, int waitMs) {
   if (waitMs == -1) waitMs = FReceiveTimeout;
   TNetSocketHandle* handle = SocketHandle();
   if (!handle->WaitReadable(waitMs)) {

@@ -5,8 +5,8 @@
 
 class TNetUDPClient : public TNetUDPBase {
  public:
-  using TNetUDPBase::TNetUDPBase;
   using TNetUDPBase::SendDatagram;
+  using TNetUDPBase::TNetUDPBase;
 
   const std::string& Host() const { return FHost; }
   void SetHost(const std::string& v) { FHost = v; }

@@ -3,8 +3,7 @@
 #include <atomic>
 
 ENetWS2StubError::ENetWS2StubError(std::string libraryText, int systemError)
-    : ENetException(systemError == 0 ? libraryText
-                                      : libraryText + ": " + NetWinSock2::SystemErrorMessage(systemError)),
+    : ENetException(systemError == 0 ? libraryText : libraryText + ": " + NetWinSock2::SystemErrorMessage(systemError)),
       LibraryText(std::move(libraryText)),
       SystemError(systemError),
       SystemErrorText(systemError == 0 ? std::string() : NetWinSock2::SystemErrorMessage(systemError)) {}
@@ -18,8 +17,7 @@ std::atomic<int> GStartupCount{0};
 
 void Bound(const char* function) {
   if (!GLoaded.load(std::memory_order_relaxed))
-    throw ENetWS2StubError(Format("Error on call Winsock2 library function %s", function),
-                           Winsock::WSANOTINITIALISED);
+    throw ENetWS2StubError(Format("Error on call Winsock2 library function %s", function), Winsock::WSANOTINITIALISED);
 }
 
 }  // namespace

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "TnEngine.h"
 #include "Classes.h"
 #include "SysUtils.h"
+#include "TnEngine.h"
 
 class ETnError : public Exception {
  public:

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "TnWinsock.h"
 #include "SysUtils.h"
+#include "TnWinsock.h"
 #include "Winsock.h"
 
 int TnResolveHost(const std::string& text, uint32_t& addr, bool noDataIsError) {
@@ -107,7 +107,8 @@ void TTnFirewall::Begin(const std::string& remoteHost, int remotePort, TTnFirewa
     }
     case tfSOCKS4: {
       uint32_t addr = 0;
-      if (int e = TnResolveHost(FHost, addr, true)) return Fail("cannot resolve the remote host: " + TnErrorText(e), sink);
+      if (int e = TnResolveHost(FHost, addr, true))
+        return Fail("cannot resolve the remote host: " + TnErrorText(e), sink);
       msg = {4, 1, uint8_t(FRemotePort >> 8), uint8_t(FRemotePort)};
       const uint8_t* a = reinterpret_cast<const uint8_t*>(&addr);
       msg.insert(msg.end(), a, a + 4);
@@ -122,8 +123,7 @@ void TTnFirewall::Begin(const std::string& remoteHost, int remotePort, TTnFirewa
         msg = {5, 1, 0};
       FStep = 1;
       break;
-    default:
-      return Fail("unknown firewall type", sink);
+    default: return Fail("unknown firewall type", sink);
   }
   Send(msg, sink);
 }
@@ -195,7 +195,8 @@ void TTnFirewall::Socks5Request(TTnFirewallSink& sink) {
     msg.insert(msg.end(), FHost.begin() + 1, FHost.end());
   } else {
     uint32_t addr = 0;
-    if (int e = TnResolveHost(FHost, addr, true)) return Fail("cannot resolve the remote host: " + TnErrorText(e), sink);
+    if (int e = TnResolveHost(FHost, addr, true))
+      return Fail("cannot resolve the remote host: " + TnErrorText(e), sink);
     msg.push_back(1);
     const uint8_t* a = reinterpret_cast<const uint8_t*>(&addr);
     msg.insert(msg.end(), a, a + 4);

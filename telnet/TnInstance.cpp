@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "TnWinsock.h"
 #include "SysUtils.h"
+#include "TnWinsock.h"
 
 using namespace Winsock;
 
@@ -171,8 +171,8 @@ int TTnInstance::Open() {
   const uint32_t addr = fw ? FFirewall.Addr() : FRemoteAddr;
   const uint16_t port = static_cast<uint16_t>(fw ? FFirewall.Port() : FRemotePort);
   if (addr == 0)
-    return SetError(102, fw ? "The FirewallHost address is invalid (0.0.0.0)."
-                            : "The RemoteHost address is invalid (0.0.0.0).");
+    return SetError(
+        102, fw ? "The FirewallHost address is invalid (0.0.0.0)." : "The RemoteHost address is invalid (0.0.0.0).");
   if (port == 0)
     return SetError(116, fw ? "The FirewallPort is invalid (0)."
                             : "RemotePort can't be zero. Please specify a valid service port number.");

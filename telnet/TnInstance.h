@@ -22,10 +22,10 @@
 #include <memory>
 #include <string>
 
+#include "Messages.h"
 #include "TnEngine.h"
 #include "TnFirewall.h"
 #include "TnParser.h"
-#include "Messages.h"
 #include "Winsock.h"
 
 // The message id of socket notifications to the hidden window.

@@ -3,9 +3,9 @@
 #include <climits>
 #include <new>
 
+#include "SysUtils.h"
 #include "TnInstance.h"
 #include "TnWinsock.h"
-#include "SysUtils.h"
 
 using namespace Winsock;
 
@@ -154,9 +154,7 @@ int TTnInstance::SetProperty(int id, intptr_t value, int length) {
     case tnpFirewallUser: FFirewall.SetUser(TextArg(value)); return 0;
     case tnpKeepAlive: FKeepAlive = value != 0; return ApplyKeepAlive();
     case tnpLinger: return ApplyLinger(value != 0);
-    case tnpLocalHost:
-      FLocalHost = TextArg(value);
-      return TnResolveHost(FLocalHost, FLocalAddr, false);
+    case tnpLocalHost: FLocalHost = TextArg(value); return TnResolveHost(FLocalHost, FLocalAddr, false);
     case tnpLocalPort:
       if (FSocket != INVALID_SOCKET)
         return SetError(106, "You cannot change the LocalPort at this time. A connection is in progress.");

@@ -57,9 +57,7 @@ class TTnTelnet : public TTnCore {
   void SetFirewallPassword(const std::string& v) { SetText(tnpFirewallPassword, v); }
   int32_t FirewallPort() const { return static_cast<int32_t>(GetValue(tnpFirewallPort)); }
   void SetFirewallPort(int32_t v) { SetValue(tnpFirewallPort, v); }
-  TTnTelnetFirewallTypes FirewallType() const {
-    return static_cast<TTnTelnetFirewallTypes>(GetValue(tnpFirewallType));
-  }
+  TTnTelnetFirewallTypes FirewallType() const { return static_cast<TTnTelnetFirewallTypes>(GetValue(tnpFirewallType)); }
   // Also resets FirewallPort: 1080 for the SOCKS types, else 80.
   void SetFirewallType(TTnTelnetFirewallTypes v) { SetValue(tnpFirewallType, v); }
   std::string FirewallUser() const { return GetText(tnpFirewallUser); }

@@ -14,10 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 extern char** environ;
@@ -85,12 +85,11 @@ TTempDir::~TTempDir() {
   if (!FPath.empty()) std::filesystem::remove_all(FPath, ec);
 }
 
-TRealTftpServer::TRealTftpServer(TRealServerKind kind, const std::string& address, uint16_t port)
-    : FAddress(address) {
+TRealTftpServer::TRealTftpServer(TRealServerKind kind, const std::string& address, uint16_t port) : FAddress(address) {
   const char* atftpdDir = std::getenv("ATFTPD_DIR");
-  const std::string binary = kind == rsAtftpd
-                                 ? std::string(atftpdDir ? atftpdDir : "/opt/upgrade-wizard/atftpd") + "/usr/sbin/atftpd"
-                                 : "/usr/sbin/in.tftpd";
+  const std::string binary =
+      kind == rsAtftpd ? std::string(atftpdDir ? atftpdDir : "/opt/upgrade-wizard/atftpd") + "/usr/sbin/atftpd"
+                       : "/usr/sbin/in.tftpd";
   if (::access(binary.c_str(), X_OK) != 0) {
     FProblem = binary + " is missing: run scripts/install-deps.sh (" +
                (kind == rsAtftpd ? "unpacks atftpd" : "installs tftpd-hpa") + ")";
@@ -109,7 +108,8 @@ TRealTftpServer::TRealTftpServer(TRealServerKind kind, const std::string& addres
   const std::string portText = std::to_string(FPort);
   std::vector<std::string> args;
   if (kind == rsAtftpd)
-    args = {binary, "--daemon", "--no-fork", "--bind-address", address, "--port", portText, "--user", "root.root", FDir.Path()};
+    args = {binary,   "--daemon", "--no-fork", "--bind-address", address,
+            "--port", portText,   "--user",    "root.root",      FDir.Path()};
   else if (kind == rsTftpdHpa)
     args = {binary, "-L", "-c", "-s", "-u", "root", "-a", address + ":" + portText, FDir.Path()};
   else

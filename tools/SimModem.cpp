@@ -105,11 +105,13 @@ int GrantedBlockSize(const std::vector<std::string>& fields) {
 // ---- greetings ----
 
 TGreeting OldFirmware() {
-  return {{"\r\nWelcome to Titanium\r\n\r\nNV-302 ADSL Router, firmware R2.01M.B05.PK_020830a_T93.3.38\r\nlogin: "}, 50};
+  return {{"\r\nWelcome to Titanium\r\n\r\nNV-302 ADSL Router, firmware R2.01M.B05.PK_020830a_T93.3.38\r\nlogin: "},
+          50};
 }
 
 TGreeting TargetFirmware() {
-  return {{"\r\nWelcome to Titanium\r\n\r\nNV-302 ADSL Router, firmware R2.01M.B06.PK_021206a_T93.3.44\r\nlogin: "}, 50};
+  return {{"\r\nWelcome to Titanium\r\n\r\nNV-302 ADSL Router, firmware R2.01M.B06.PK_021206a_T93.3.44\r\nlogin: "},
+          50};
 }
 
 TGreeting ForeignModem() { return {{"\r\nWelcome to Granite\r\nGateway console\r\nlogin: "}, 50}; }

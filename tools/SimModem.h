@@ -27,10 +27,10 @@ struct TGreeting {
   uint32_t PauseMs = 50;  // between chunks
 };
 
-TGreeting OldFirmware();      // the expected modem on an older firmware
-TGreeting TargetFirmware();   // the expected modem already on the target version
-TGreeting ForeignModem();     // another device
-TGreeting Silent();           // accepts the connection, sends nothing
+TGreeting OldFirmware();     // the expected modem on an older firmware
+TGreeting TargetFirmware();  // the expected modem already on the target version
+TGreeting ForeignModem();    // another device
+TGreeting Silent();          // accepts the connection, sends nothing
 
 enum class TTftpMode { Receive, Silent, Error };
 

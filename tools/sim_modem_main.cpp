@@ -23,12 +23,18 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::string v = argv[i + 1];
-    if (k == "--address") address = v;
-    else if (k == "--telnet-port") telnetPort = std::atoi(v.c_str());
-    else if (k == "--tftp-port") tftpPort = std::atoi(v.c_str());
-    else if (k == "--dir") dir = v;
-    else if (k == "--greeting") greeting = v;
-    else if (k == "--ack-delay-ms") ackDelayMs = std::atoi(v.c_str());
+    if (k == "--address")
+      address = v;
+    else if (k == "--telnet-port")
+      telnetPort = std::atoi(v.c_str());
+    else if (k == "--tftp-port")
+      tftpPort = std::atoi(v.c_str());
+    else if (k == "--dir")
+      dir = v;
+    else if (k == "--greeting")
+      greeting = v;
+    else if (k == "--ack-delay-ms")
+      ackDelayMs = std::atoi(v.c_str());
     else {
       std::fprintf(stderr, "unknown option %s\n", k.c_str());
       return 2;

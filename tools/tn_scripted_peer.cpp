@@ -52,12 +52,15 @@ std::string Unescape(const std::string& t) {
       continue;
     }
     const char c = t[++i];
-    if (c == 'r') out += '\r';
-    else if (c == 'n') out += '\n';
+    if (c == 'r')
+      out += '\r';
+    else if (c == 'n')
+      out += '\n';
     else if (c == 'x' && i + 2 < t.size()) {
       out += static_cast<char>(Hex(t[i + 1]) * 16 + Hex(t[i + 2]));
       i += 2;
-    } else out += c;
+    } else
+      out += c;
   }
   return out;
 }

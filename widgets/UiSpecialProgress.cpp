@@ -40,8 +40,7 @@ struct TGradient {
 };
 
 uint32_t BgrToPixel(uint32_t bgr) {
-  return (static_cast<uint32_t>(GetRValue(bgr)) << 16) | (static_cast<uint32_t>(GetGValue(bgr)) << 8) |
-         GetBValue(bgr);
+  return (static_cast<uint32_t>(GetRValue(bgr)) << 16) | (static_cast<uint32_t>(GetGValue(bgr)) << 8) | GetBValue(bgr);
 }
 
 // Fills columns [x0, x1) of one row; the caller has clipped the range to the row.
@@ -348,8 +347,7 @@ void TUiSpecialProgress::PaintBlocks(int32_t w, int32_t filled) {
       FillSpan(row, x0, x1, g.PixelAt(firstStep));
     }
   };
-  for (int32_t k = 0; k < whole && 1 + k * pitch < last; ++k)
-    paintBlock(1 + k * pitch, pitch - 1, int64_t{k} * pitch);
+  for (int32_t k = 0; k < whole && 1 + k * pitch < last; ++k) paintBlock(1 + k * pitch, pitch - 1, int64_t{k} * pitch);
   if (FLastBlockPartial) paintBlock(1 + whole * pitch, FPartialBlockWidth, int64_t{whole} * pitch);
   const uint32_t gap = ColorToPixel(Color());
   for (int32_t k = 0; k < whole; ++k) {

@@ -158,7 +158,8 @@ void TUiWizard::ChangePage(TUiWizardCustomPage* newPage) {
     oldPage->NotifyExit(newPage);
     oldPage->SetVisible(false);
   }
-  if (newPage && !newPage->Enabled()) newPage = FindPage(ActivePageIndex(), IsForwardMove(oldPage, newPage) ? 1 : -1, true);
+  if (newPage && !newPage->Enabled())
+    newPage = FindPage(ActivePageIndex(), IsForwardMove(oldPage, newPage) ? 1 : -1, true);
   if (newPage) {
     newPage->NotifyEnter(oldPage);
     newPage->BringToFront();
@@ -373,8 +374,7 @@ void TUiWizard::Paint(TCanvas& canvas) {
 bool TUiWizard::WantsKey(uint16_t key, TShiftState) const {
   // While the wizard itself holds the focus it keeps these keys, so the default and cancel
   // buttons do not react.
-  return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_RETURN ||
-         key == VK_ESCAPE;
+  return key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN || key == VK_RETURN || key == VK_ESCAPE;
 }
 
 void TUiWizard::KeyDown(uint16_t& key, TShiftState) { key = 0; }

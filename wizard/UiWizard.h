@@ -12,10 +12,10 @@
 #include <array>
 #include <memory>
 
+#include "Controls.h"
 #include "UiWizardButtons.h"
 #include "UiWizardPage.h"
 #include "UiWizardTypes.h"
-#include "Controls.h"
 
 class TUiWizard : public TCustomControl {
  public:

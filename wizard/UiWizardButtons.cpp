@@ -1,17 +1,15 @@
 // Sections: base controls; the seven kinds; the published wrapper.
 #include "UiWizardButtons.h"
 
-#include "UiWizard.h"
-#include "UiWizardPage.h"
 #include "Application.h"
 #include "Form.h"
 #include "Messages.h"
+#include "UiWizard.h"
+#include "UiWizardPage.h"
 
 // ---- base controls ----
 
-TUiWizardButtonControl::TUiWizardButtonControl(TComponent* owner) : TBitBtn(owner) {
-  SetAnchors(akRight | akBottom);
-}
+TUiWizardButtonControl::TUiWizardButtonControl(TComponent* owner) : TBitBtn(owner) { SetAnchors(akRight | akBottom); }
 
 void TUiWizardBaseButton::Setup(const char* caption, int32_t width, bool visible, bool enabled, TAlign side) {
   SetCaption(caption);

@@ -7,8 +7,8 @@
 // Threads: user-interface thread only. Ownership: the wizard owns the button controls as
 // components and the wrappers as members; a wrapper only refers to its control.
 #pragma once
-#include "UiWizardTypes.h"
 #include "Button.h"
+#include "UiWizardTypes.h"
 
 class TUiWizard;
 class TUiWizardCustomPage;

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "UiWizard.h"
 #include "Scope.h"
+#include "UiWizard.h"
 
 // ---- custom page ----
 

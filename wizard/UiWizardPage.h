@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "Controls.h"
 #include "UiWizardPageObjects.h"
 #include "UiWizardTypes.h"
-#include "Controls.h"
 
 class TUiWizard;
 

@@ -11,14 +11,14 @@
 #include <memory>
 #include <string>
 
+#include "Controls.h"
 #include "UiWizardCommon.h"
 #include "UiWizardTypes.h"
-#include "Controls.h"
 
 class TUiWizardCustomPage;
 class TUiWizardPageHeader;
 
-using TUiWizardLeftRight = TAlign;  // alLeft or alRight
+using TUiWizardLeftRight = TAlign;                        // alLeft or alRight
 using TUiWizardImageLeftRight = TUiWizardImageAlignment;  // iaLeft or iaRight
 
 class TUiWizardGraphicObject : public TPersistent {

@@ -15,9 +15,17 @@
 
 class TCustomForm;
 
-enum : uint32_t { MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ICONHAND = 0x10, MB_ICONERROR = 0x10,
-                  MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30, MB_ICONINFORMATION = 0x40,
-                  MB_ICONMASK = 0xF0, MB_TASKMODAL = 0x2000 };
+enum : uint32_t {
+  MB_OK = 0x0,
+  MB_OKCANCEL = 0x1,
+  MB_ICONHAND = 0x10,
+  MB_ICONERROR = 0x10,
+  MB_ICONQUESTION = 0x20,
+  MB_ICONEXCLAMATION = 0x30,
+  MB_ICONINFORMATION = 0x40,
+  MB_ICONMASK = 0xF0,
+  MB_TASKMODAL = 0x2000
+};
 enum : int { IDOK = 1, IDCANCEL = 2 };
 
 // What the headless backend remembers of each modal box it was shown, and how tests answer.

@@ -154,10 +154,22 @@ void TBitBtn::PaintFace(TCanvas& canvas, const TRect& face, bool down) {
   int32_t y = face.Top + (face.Height() - totalH) / 2;
   TPoint g, t;
   switch (FLayout) {
-    case blGlyphLeft: g = {x, face.Top + (face.Height() - gh) / 2}; t = {x + gw + spacing, y}; break;
-    case blGlyphRight: t = {x, y}; g = {x + ts.cx + spacing, face.Top + (face.Height() - gh) / 2}; break;
-    case blGlyphTop: g = {face.Left + (face.Width() - gw) / 2, y}; t = {face.Left + (face.Width() - ts.cx) / 2, y + gh + spacing}; break;
-    case blGlyphBottom: t = {face.Left + (face.Width() - ts.cx) / 2, y}; g = {face.Left + (face.Width() - gw) / 2, y + ts.cy + spacing}; break;
+    case blGlyphLeft:
+      g = {x, face.Top + (face.Height() - gh) / 2};
+      t = {x + gw + spacing, y};
+      break;
+    case blGlyphRight:
+      t = {x, y};
+      g = {x + ts.cx + spacing, face.Top + (face.Height() - gh) / 2};
+      break;
+    case blGlyphTop:
+      g = {face.Left + (face.Width() - gw) / 2, y};
+      t = {face.Left + (face.Width() - ts.cx) / 2, y + gh + spacing};
+      break;
+    case blGlyphBottom:
+      t = {face.Left + (face.Width() - ts.cx) / 2, y};
+      g = {face.Left + (face.Width() - gw) / 2, y + ts.cy + spacing};
+      break;
   }
   canvas.CopyRect(Bounds(g.X, g.Y, gw, gh), FGlyph->Surface(), Bounds(index * gw, 0, gw, gh));
   TRect tr = Bounds(t.X, t.Y, ts.cx + 1, ts.cy);

@@ -239,9 +239,7 @@ void TControl::DispatchInput(const TInputEvent& e) {
       MouseUp(mbLeft, e.Shift, e.X, e.Y);
       if (OnMouseUp) OnMouseUp(this, mbLeft, e.Shift, e.X, e.Y);
       break;
-    case TInputEvent::MouseMove:
-      MouseMove(e.Shift, e.X, e.Y);
-      break;
+    case TInputEvent::MouseMove: MouseMove(e.Shift, e.X, e.Y); break;
     case TInputEvent::KeyDown: {
       uint16_t k = e.Key;
       KeyDown(k, e.Shift);
@@ -269,8 +267,7 @@ void TControl::EnabledChanged() {
 void TControl::VisibleChanged() {
   if (!FVisible)
     if (TCustomForm* f = ParentForm())
-      if (f != this && f->ActiveControl() && ContainsFocus(this, f->ActiveControl()))
-        f->SetActiveControl(nullptr);
+      if (f != this && f->ActiveControl() && ContainsFocus(this, f->ActiveControl())) f->SetActiveControl(nullptr);
 }
 
 void TControl::FontChanged() { Invalidate(); }
@@ -423,9 +420,7 @@ void TWinControl::AlignControls(TRect& r) {
           c->SetBounds(r.Right - c->Width(), r.Top, c->Width(), r.Height());
           r.Right -= c->Width();
           break;
-        case alClient:
-          c->SetBounds(r.Left, r.Top, r.Width(), r.Height());
-          break;
+        case alClient: c->SetBounds(r.Left, r.Top, r.Width(), r.Height()); break;
         case alNone: break;
       }
     }
@@ -459,9 +454,7 @@ void TWinControl::DoExit() {
 
 void TWinControl::BoundsChanged() { Realign(); }
 
-void TWinControl::ParentColorChanged() {
-  TControl::ParentColorChanged();
-}
+void TWinControl::ParentColorChanged() { TControl::ParentColorChanged(); }
 
 void TWinControl::ParentFontChanged() { TControl::ParentFontChanged(); }
 

@@ -81,7 +81,8 @@ void TEdit::KeyDown(uint16_t& key, TShiftState shift) {
       ReplaceSelection("");
       break;
     default:
-      if (ctrl && (key == 'A' || key == 'a')) SelectAll();
+      if (ctrl && (key == 'A' || key == 'a'))
+        SelectAll();
       else if (ctrl && (key == 'C' || key == 'c' || key == VK_INSERT)) {
         if (FSelLength) Display().SetClipboardText(SelText());
       } else if (ctrl && (key == 'X' || key == 'x')) {

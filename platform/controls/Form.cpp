@@ -209,9 +209,7 @@ void TCustomForm::Close() {
 LRESULT TCustomForm::WndProc(uint32_t msg, WPARAM w, LPARAM l) {
   bool blocked = gModalForm && gModalForm != this;
   switch (msg) {
-    case WM_PAINT:
-      PaintPending();
-      return 0;
+    case WM_PAINT: PaintPending(); return 0;
     case WM_CLOSE:
       if (!blocked) Close();
       return 0;
@@ -235,15 +233,13 @@ LRESULT TCustomForm::WndProc(uint32_t msg, WPARAM w, LPARAM l) {
       return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      if (!blocked && Visible())
-        HandleKey(static_cast<uint16_t>(w), ShiftFromKeyLParam(l), msg == WM_SYSKEYDOWN);
+      if (!blocked && Visible()) HandleKey(static_cast<uint16_t>(w), ShiftFromKeyLParam(l), msg == WM_SYSKEYDOWN);
       return 0;
     case WM_CHAR:
     case WM_SYSCHAR:
       if (!blocked && Visible()) HandleChar(static_cast<char>(w), msg == WM_SYSCHAR);
       return 0;
-    default:
-      return DefWindowProc(FHandle, msg, w, l);
+    default: return DefWindowProc(FHandle, msg, w, l);
   }
 }
 
@@ -264,8 +260,8 @@ void TCustomForm::HandleMouse(uint32_t msg, LPARAM l, WPARAM w) {
   if (msg == WM_LBUTTONUP) FCapture = nullptr;
   if (!target) return;
   TPoint o = target->FormOrigin();
-  target->DispatchInput(TInputEvent{msg == WM_LBUTTONUP ? TInputEvent::MouseUp : TInputEvent::MouseMove, p.X - o.X,
-                                    p.Y - o.Y, 0, shift});
+  target->DispatchInput(
+      TInputEvent{msg == WM_LBUTTONUP ? TInputEvent::MouseUp : TInputEvent::MouseMove, p.X - o.X, p.Y - o.Y, 0, shift});
 }
 
 // ---- key routing ----

@@ -6,8 +6,8 @@
 
 namespace {
 constexpr int32_t kMargin = 16;
-constexpr int32_t kIconGap = 12;         // between the icon and the text
-constexpr int32_t kTextRight = 616;      // the text wraps where it would pass this
+constexpr int32_t kIconGap = 12;     // between the icon and the text
+constexpr int32_t kTextRight = 616;  // the text wraps where it would pass this
 constexpr int32_t kMinWidth = 200;
 constexpr int32_t kButtonW = 75, kButtonH = 25, kButtonBottom = 12;
 constexpr TColor kErrorRed = RGB(0xD4, 0x20, 0x20);

@@ -26,13 +26,14 @@ void TStream::WriteBuffer(const void* buffer, int32_t count) {
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : FFileName(fileName) {
   const uint16_t access = mode & 3;
-  const THostFile::TAccess how = mode == fmCreate             ? THostFile::haCreate
+  const THostFile::TAccess how = mode == fmCreate            ? THostFile::haCreate
                                  : access == fmOpenWrite     ? THostFile::haWrite
                                  : access == fmOpenReadWrite ? THostFile::haReadWrite
                                                              : THostFile::haRead;
   if (!FFile.Open(fileName, how))
-    throw EFOpenError(Format(how == THostFile::haCreate ? "Cannot create file \"%s\". %s" : "Cannot open file \"%s\". %s",
-                             fileName.c_str(), FFile.Error().Reason.c_str()));
+    throw EFOpenError(
+        Format(how == THostFile::haCreate ? "Cannot create file \"%s\". %s" : "Cannot open file \"%s\". %s",
+               fileName.c_str(), FFile.Error().Reason.c_str()));
 }
 
 TFileStream::~TFileStream() = default;
@@ -69,8 +70,9 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? static_cast<int64_t>(FPos)
-                                                                 : static_cast<int64_t>(FData.size());
+  int64_t base = origin == soBeginning ? 0
+                 : origin == soCurrent ? static_cast<int64_t>(FPos)
+                                       : static_cast<int64_t>(FData.size());
   int64_t p = base + offset;
   if (p < 0) p = 0;
   FPos = static_cast<size_t>(p);

@@ -24,8 +24,14 @@ class TStream : public TObject {
   void WriteBuffer(const void* buffer, int32_t count);
 };
 
-enum : uint16_t { fmOpenRead = 0x0000, fmOpenWrite = 0x0001, fmOpenReadWrite = 0x0002, fmCreate = 0xFF00,
-                  fmShareDenyWrite = 0x0020, fmShareDenyNone = 0x0040 };
+enum : uint16_t {
+  fmOpenRead = 0x0000,
+  fmOpenWrite = 0x0001,
+  fmOpenReadWrite = 0x0002,
+  fmCreate = 0xFF00,
+  fmShareDenyWrite = 0x0020,
+  fmShareDenyNone = 0x0040
+};
 
 class TFileStream : public TStream {
  public:
@@ -50,7 +56,10 @@ class TMemoryStream : public TStream {
   int32_t Write(const void* buffer, int32_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   const std::string& Data() const { return FData; }
-  void Clear() { FData.clear(); FPos = 0; }
+  void Clear() {
+    FData.clear();
+    FPos = 0;
+  }
 
  private:
   std::string FData;

@@ -14,8 +14,7 @@ std::string ExceptionClassName(const std::exception& e) { return DemangledTypeNa
 std::string DemangledTypeName(const std::type_info& t) {
   const char* mangled = t.name();
   int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
-                                                    std::free);
+  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status), std::free);
   return status == 0 && demangled ? std::string(demangled.get()) : std::string(mangled);
 }
 

@@ -95,8 +95,7 @@ class TFontconfig {
     FcChar8* file = nullptr;
     FcBool scalable = FcFalse;
     FcPatternGetBool(match, FC_SCALABLE, 0, &scalable);
-    if ((familyMatches || acceptAny) && scalable &&
-        FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    if ((familyMatches || acceptAny) && scalable && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
       TFaceFile f;
       f.Path = reinterpret_cast<const char*>(file);
       FcPatternGetInteger(match, FC_INDEX, 0, &f.Index);
@@ -122,9 +121,7 @@ class TFontconfig {
 // lays out, so a missing font never turns a paint into a failure.
 class TBlankFace final : public TGlyphFace {
  public:
-  explicit TBlankFace(int32_t px) : FAscent(px), FDescent(std::max(1, px / 4)) {
-    FGlyph.Advance = std::max(1, px / 2);
-  }
+  explicit TBlankFace(int32_t px) : FAscent(px), FDescent(std::max(1, px / 4)) { FGlyph.Advance = std::max(1, px / 2); }
   const std::string& FamilyName() const override { return FName; }
   int32_t Ascent() const override { return FAscent; }
   int32_t Descent() const override { return FDescent; }
@@ -295,8 +292,7 @@ class TStrikeFace final : public TCachedFace {
     const FT_Bitmap& bm = slot->bitmap;
     const int32_t extra = FBold ? 1 : 0;
     g.Advance = static_cast<int32_t>(slot->advance.x >> 6) + extra;
-    if (slot->format != FT_GLYPH_FORMAT_BITMAP || bm.pixel_mode != FT_PIXEL_MODE_MONO || bm.width == 0 ||
-        bm.rows == 0)
+    if (slot->format != FT_GLYPH_FORMAT_BITMAP || bm.pixel_mode != FT_PIXEL_MODE_MONO || bm.width == 0 || bm.rows == 0)
       return;
     const auto w = static_cast<int32_t>(bm.width) + extra;
     const auto rows = static_cast<int32_t>(bm.rows);
@@ -361,8 +357,7 @@ class TFreeTypeRasterizer final : public TGlyphRasterizer {
     FT_Face face = nullptr;
     if (!file || !FLibrary || FT_New_Face(FLibrary, file->Path.c_str(), file->Index, &face) != 0)
       return std::make_unique<TBlankFace>(px);
-    return std::make_unique<TFreeTypeFace>(face, file->Family, px, bold && !file->Bold,
-                                           italic && !file->Italic);
+    return std::make_unique<TFreeTypeFace>(face, file->Family, px, bold && !file->Bold, italic && !file->Italic);
   }
 
   FT_Library FLibrary = nullptr;

@@ -33,8 +33,7 @@ void TBitmap::Assign(const TPersistent* source) {
   }
   if (const auto* b = dynamic_cast<const TBitmap*>(source)) {
     FSurface.Resize(b->Width(), b->Height());
-    for (int32_t y = 0; y < Height(); ++y)
-      std::copy(b->FSurface.Row(y), b->FSurface.Row(y) + Width(), FSurface.Row(y));
+    for (int32_t y = 0; y < Height(); ++y) std::copy(b->FSurface.Row(y), b->FSurface.Row(y) + Width(), FSurface.Row(y));
     FTransparent = b->FTransparent;
     FTransparentColor = b->FTransparentColor;
     Changed();

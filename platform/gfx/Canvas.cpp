@@ -16,8 +16,7 @@ namespace {
 // is additions only.
 class TNearestStep {
  public:
-  TNearestStep(int32_t srcLen, int32_t dstLen, int32_t firstStep)
-      : FDen(2 * static_cast<int64_t>(dstLen)) {
+  TNearestStep(int32_t srcLen, int32_t dstLen, int32_t firstStep) : FDen(2 * static_cast<int64_t>(dstLen)) {
     const int64_t num = (2 * static_cast<int64_t>(firstStep) + 1) * srcLen;
     FQ = num / FDen;
     FR = num % FDen;
@@ -209,8 +208,7 @@ void TCanvas::StretchDraw(const TRect& r, TGraphic* graphic) {
   graphic->Draw(*this, r);
 }
 
-void TCanvas::CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect,
-                       TColor leaveOut) {
+void TCanvas::CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect, TColor leaveOut) {
   if (!FSurface || dest.IsEmpty() || sourceRect.IsEmpty()) return;
   const TRect d = OffsetRect(dest, FOrigin.X, FOrigin.Y);
   const TRect c = IntersectRect(d, SurfaceClip());
@@ -221,8 +219,7 @@ void TCanvas::CopyRect(const TRect& dest, const TSurface& source, const TRect& s
 
   if (d.Width() == sourceRect.Width() && d.Height() == sourceRect.Height()) {
     // Unscaled: the source rectangle moves with the clipped destination.
-    const TRect s = IntersectRect(
-        OffsetRect(c, sourceRect.Left - d.Left, sourceRect.Top - d.Top), srcBounds);
+    const TRect s = IntersectRect(OffsetRect(c, sourceRect.Left - d.Left, sourceRect.Top - d.Top), srcBounds);
     const int32_t dx = d.Left - sourceRect.Left, dy = d.Top - sourceRect.Top;
     const size_t n = static_cast<size_t>(s.Width());
     // Copying within one surface downwards must start at the bottom row.

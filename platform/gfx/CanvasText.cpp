@@ -6,8 +6,8 @@
 // bytes to lay out lines (kept in a reused buffer) and one to draw them.
 #include <algorithm>
 
-#include "Graphics.h"
 #include "GlyphRasterizer.h"
+#include "Graphics.h"
 
 namespace {
 
@@ -45,8 +45,8 @@ void BlendGlyph(TSurface& surface, const TRect& clip, int32_t x, int32_t y, cons
   const int32_t x0 = std::max(x, clip.Left), x1 = std::min(x + g.Width, clip.Right);
   const int32_t y0 = std::max(y, clip.Top), y1 = std::min(y + g.Height, clip.Bottom);
   for (int32_t yy = y0; yy < y1; ++yy) {
-    const uint8_t* cov = g.Coverage + static_cast<size_t>(yy - y) * static_cast<size_t>(g.Width) +
-                         static_cast<size_t>(x0 - x);
+    const uint8_t* cov =
+        g.Coverage + static_cast<size_t>(yy - y) * static_cast<size_t>(g.Width) + static_cast<size_t>(x0 - x);
     uint32_t* row = surface.Row(yy) + x0;
     for (int32_t k = 0; k < x1 - x0; ++k) {
       const uint32_t a = cov[k];
@@ -179,8 +179,8 @@ void TCanvas::LayoutLines(const std::string& text, int32_t width, uint32_t forma
   FLines.push_back(TTextLine{lineStart, n, lineW});
 }
 
-void TCanvas::DrawLine(const std::string& text, const TTextLine& line, bool ellipsis, int32_t x,
-                       int32_t top, uint32_t format, const TRect& clip, uint32_t ink) {
+void TCanvas::DrawLine(const std::string& text, const TTextLine& line, bool ellipsis, int32_t x, int32_t top,
+                       uint32_t format, const TRect& clip, uint32_t ink) {
   TGlyphFace& face = CurrentFace();
   const bool prefix = !(format & DT_NOPREFIX);
   const bool tabs = (format & DT_EXPANDTABS) != 0;
@@ -211,8 +211,7 @@ void TCanvas::DrawLine(const std::string& text, const TTextLine& line, bool elli
   DrawTextDecorations(x, top, pen - x, clip, ink);
 }
 
-TCanvas::TTextLine TCanvas::FitWithEllipsis(const std::string& text, TTextLine line, int32_t width,
-                                             uint32_t format) {
+TCanvas::TTextLine TCanvas::FitWithEllipsis(const std::string& text, TTextLine line, int32_t width, uint32_t format) {
   TGlyphFace& face = CurrentFace();
   const bool prefix = !(format & DT_NOPREFIX);
   const bool tabs = (format & DT_EXPANDTABS) != 0;
@@ -255,8 +254,10 @@ int32_t TCanvas::DrawText(const std::string& text, TRect& r, uint32_t format) {
   if (FLines.empty() || !FSurface) return height;
 
   int32_t top = r.Top;
-  if (single && (format & DT_VCENTER)) top = r.Top + (r.Height() - lineHeight) / 2;
-  else if (single && (format & DT_BOTTOM)) top = r.Bottom - lineHeight;
+  if (single && (format & DT_VCENTER))
+    top = r.Top + (r.Height() - lineHeight) / 2;
+  else if (single && (format & DT_BOTTOM))
+    top = r.Bottom - lineHeight;
   TRect clip = SurfaceClip();
   if (!(format & DT_NOCLIP)) clip = IntersectRect(clip, OffsetRect(r, FOrigin.X, FOrigin.Y));
   if (clip.IsEmpty()) return height;
@@ -268,8 +269,10 @@ int32_t TCanvas::DrawText(const std::string& text, TRect& r, uint32_t format) {
     const bool ellipsis = (format & DT_END_ELLIPSIS) && full.Width > r.Width();
     const TTextLine line = ellipsis ? FitWithEllipsis(text, full, r.Width(), format) : full;
     int32_t x = r.Left;
-    if (format & DT_CENTER) x = r.Left + (r.Width() - line.Width) / 2;
-    else if (format & DT_RIGHT) x = r.Right - line.Width;
+    if (format & DT_CENTER)
+      x = r.Left + (r.Width() - line.Width) / 2;
+    else if (format & DT_RIGHT)
+      x = r.Right - line.Width;
     if (y + lineHeight > clip.Top) DrawLine(text, line, ellipsis, x + FOrigin.X, y, format, clip, ink);
     y += lineHeight;
   }

@@ -46,8 +46,7 @@ void RegisterGraphicClass(const std::string& className, TGraphicFactory factory)
   Registry().Classes[LowerCase(className)] = std::move(factory);
 }
 
-void RegisterFileFormat(const std::string& extension, const std::string& description,
-                        const std::string& className) {
+void RegisterFileFormat(const std::string& extension, const std::string& description, const std::string& className) {
   Registry().Extensions[ExtensionKey(extension)] = TFileFormat{description, className};
 }
 

@@ -38,9 +38,7 @@ class TSurface {
   int32_t Width() const { return FWidth; }
   int32_t Height() const { return FHeight; }
   uint32_t* Row(int32_t y) { return FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth); }
-  const uint32_t* Row(int32_t y) const {
-    return FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth);
-  }
+  const uint32_t* Row(int32_t y) const { return FPixels.data() + static_cast<size_t>(y) * static_cast<size_t>(FWidth); }
   uint32_t Pixel(int32_t x, int32_t y) const;  // 0 outside
   void Fill(uint32_t xrgb);
   // Saves as an 8-bit RGB PNG file. A file that cannot be created or written raises EInOutError
@@ -108,9 +106,18 @@ class TGlyphFace;
 
 // Text format flags with the platform's values.
 enum : uint32_t {
-  DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
-  DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40, DT_NOCLIP = 0x100,
-  DT_CALCRECT = 0x400, DT_NOPREFIX = 0x800, DT_END_ELLIPSIS = 0x8000
+  DT_LEFT = 0x0,
+  DT_CENTER = 0x1,
+  DT_RIGHT = 0x2,
+  DT_VCENTER = 0x4,
+  DT_BOTTOM = 0x8,
+  DT_WORDBREAK = 0x10,
+  DT_SINGLELINE = 0x20,
+  DT_EXPANDTABS = 0x40,
+  DT_NOCLIP = 0x100,
+  DT_CALCRECT = 0x400,
+  DT_NOPREFIX = 0x800,
+  DT_END_ELLIPSIS = 0x8000
 };
 
 enum TBrushStyle : uint8_t { bsSolid, bsClear };
@@ -145,7 +152,7 @@ class TCanvas {
   TFont& Font() { return FFont; }
   const TFont& Font() const { return FFont; }
 
-  void FillRect(const TRect& r);  // Brush.Color; nothing with bsClear
+  void FillRect(const TRect& r);   // Brush.Color; nothing with bsClear
   void FrameRect(const TRect& r);  // one-pixel frame in Brush.Color
   void MoveTo(int32_t x, int32_t y);
   // One-pixel line in Pen.Color from the current position to (x, y): start drawn, end not.
@@ -154,7 +161,7 @@ class TCanvas {
   TPoint PenPos() const { return FPenPos; }
   void SetPixel(int32_t x, int32_t y, TColor c);
   TColor GetPixel(int32_t x, int32_t y) const;  // clNone outside the clip rectangle
-  void Ellipse(const TRect& r);  // filled with Brush (unless bsClear), outlined with Pen
+  void Ellipse(const TRect& r);                 // filled with Brush (unless bsClear), outlined with Pen
 
   // Text. Extent is of one line, with '&' taken literally.
   TSize TextExtent(const std::string& text);
@@ -181,8 +188,7 @@ class TCanvas {
   void StretchDraw(const TRect& r, TGraphic* graphic);
   // Copies a rectangle of a surface (e.g. an off-screen bitmap) here, stretched (nearest
   // neighbour) when the sizes differ; pixels whose colour is `leaveOut` are not drawn.
-  void CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect,
-                TColor leaveOut = clNone);
+  void CopyRect(const TRect& dest, const TSurface& source, const TRect& sourceRect, TColor leaveOut = clNone);
   // Stretches a device-independent bitmap into r (nearest neighbour); pixels whose colour is
   // `leaveOut` (TColor; clNone = none) are not drawn.
   void StretchDIB(const TRect& r, const TDIBitmap& dib, TColor leaveOut = clNone);
@@ -193,15 +199,15 @@ class TCanvas {
     size_t End;
     int32_t Width;
   };
-  TRect SurfaceClip() const;  // the clip in surface coordinates, within the surface
+  TRect SurfaceClip() const;                                    // the clip in surface coordinates, within the surface
   void FillSurfaceRect(const TRect& surfaceRect, uint32_t px);  // surfaceRect already clipped
   void PlotPen(int32_t sx, int32_t sy, const TRect& clip, uint32_t px);
   TGlyphFace& CurrentFace();
   void LayoutLines(const std::string& text, int32_t width, uint32_t format);
   // The part of `line` that fits in `width` together with the "..." that replaces the rest.
   TTextLine FitWithEllipsis(const std::string& text, TTextLine line, int32_t width, uint32_t format);
-  void DrawLine(const std::string& text, const TTextLine& line, bool ellipsis, int32_t x,
-                int32_t top, uint32_t format, const TRect& clip, uint32_t ink);
+  void DrawLine(const std::string& text, const TTextLine& line, bool ellipsis, int32_t x, int32_t top, uint32_t format,
+                const TRect& clip, uint32_t ink);
   void DrawTextDecorations(int32_t x, int32_t top, int32_t width, const TRect& clip, uint32_t px);
 
   TSurface* FSurface = nullptr;
@@ -247,8 +253,7 @@ using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
 // The registry of graphic classes: by class name (for stored pictures), by file extension with
 // a description, and by clipboard format name.
 void RegisterGraphicClass(const std::string& className, TGraphicFactory factory);
-void RegisterFileFormat(const std::string& extension, const std::string& description,
-                        const std::string& className);
+void RegisterFileFormat(const std::string& extension, const std::string& description, const std::string& className);
 void RegisterClipboardFormat(const std::string& formatName, const std::string& className);
 std::unique_ptr<TGraphic> CreateGraphicByClassName(const std::string& className);
 std::string FileFormatDescription(const std::string& extension);  // empty when unknown
@@ -339,7 +344,7 @@ class TDIBitmap {
   // 4-bit pixels hold the left pixel in the high nibble, 1-bit pixels the left in the top bit.
   uint8_t Index(int32_t x, int32_t y) const;
   void SetIndex(int32_t x, int32_t y, uint8_t v);  // outside: nothing; v is masked to the depth
-  uint32_t PixelOf(int32_t x, int32_t y) const;  // 0x00RRGGBB through the palette
+  uint32_t PixelOf(int32_t x, int32_t y) const;    // 0x00RRGGBB through the palette
 
  private:
   int32_t FWidth = 0;

@@ -16,8 +16,7 @@ TImageList::~TImageList() {
 int TImageList::Add(const TBitmap& image, TColor transparentColor) {
   auto copy = std::make_unique<TBitmap>(FWidth, FHeight);
   if (!image.Empty())
-    copy->Canvas().CopyRect(TRect{0, 0, FWidth, FHeight}, image.Surface(),
-                            TRect{0, 0, image.Width(), image.Height()});
+    copy->Canvas().CopyRect(TRect{0, 0, FWidth, FHeight}, image.Surface(), TRect{0, 0, image.Width(), image.Height()});
   FImages.push_back(std::move(copy));
   FTransparent.push_back(transparentColor);
   Changed();

@@ -40,6 +40,4 @@ uint32_t TSurface::Pixel(int32_t x, int32_t y) const {
 
 void TSurface::Fill(uint32_t xrgb) { std::fill(FPixels.begin(), FPixels.end(), xrgb & 0x00FFFFFFu); }
 
-void TSurface::SavePng(const std::string& fileName) const {
-  WritePngFile(fileName, FWidth, FHeight, FPixels.data());
-}
+void TSurface::SavePng(const std::string& fileName) const { WritePngFile(fileName, FWidth, FHeight, FPixels.data()); }

@@ -20,7 +20,8 @@ using TLoopHandle = std::unique_ptr<TLoopRegistration>;
 
 // Watches `handle` for the given events (level triggered) while the loop waits. The
 // callback gets the events that are ready; it may change the interest with SetWatchEvents.
-[[nodiscard]] TLoopHandle WatchHandle(THostHandle handle, uint16_t events, std::function<void(uint16_t ready)> callback);
+[[nodiscard]] TLoopHandle WatchHandle(THostHandle handle, uint16_t events,
+                                      std::function<void(uint16_t ready)> callback);
 void SetWatchEvents(TLoopRegistration* watch, uint16_t events);
 
 // Calls the callback once, on the loop's thread, after `ms` milliseconds.

@@ -251,8 +251,8 @@ int RunTimers() {
   uint64_t now = MonotonicMs();
   while (!L.Timers.empty()) {
     TTimerEntry top = L.Timers.top();
-    bool alive = std::find(L.LiveTimers.begin(), L.LiveTimers.end(), top.Rec) != L.LiveTimers.end() &&
-                 top.Rec->Seq == top.Seq;
+    bool alive =
+        std::find(L.LiveTimers.begin(), L.LiveTimers.end(), top.Rec) != L.LiveTimers.end() && top.Rec->Seq == top.Seq;
     if (!alive) {
       L.Timers.pop();
       continue;

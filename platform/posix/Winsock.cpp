@@ -412,8 +412,9 @@ int Connect(TSocket s, const TSockAddrIn& addr) {
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0) return FailErrno(errno);
   const bool hadPeer = HasPeer(fd);
-  int err = (flags & O_NONBLOCK) == 0 ? BlockingConnect(fd, sa, flags)
-                                      : (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno);
+  int err = (flags & O_NONBLOCK) == 0
+                ? BlockingConnect(fd, sa, flags)
+                : (::connect(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == 0 ? 0 : errno);
   std::lock_guard<std::mutex> g(SocketTable().Lock);
   if (TSocketState* st = SocketTable().Find(fd)) {
     // The host answers 0 to a second connect once a non-blocking one has completed (blocking

@@ -63,7 +63,7 @@ struct TAsyncSelect {
 struct TSocketState {
   bool Datagram = false;
   TConnectPhase Connect = TConnectPhase::cpNone;
-  int PendingError = 0;  // POSIX errno taken from the host by the notifier
+  int PendingError = 0;         // POSIX errno taken from the host by the notifier
   int64_t ConnectDeadline = 0;  // MonotonicMs() when a connect under way times out
   std::unique_ptr<TAsyncSelect> Async;
 };

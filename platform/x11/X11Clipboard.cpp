@@ -14,8 +14,8 @@ constexpr int kReplyTimeoutMs = 500;
 }
 
 TX11Clipboard::TX11Clipboard(XDisplay* dpy) : FDpy(dpy) {
-  const char* names[] = {"CLIPBOARD", "TARGETS", "UTF8_STRING", "TEXT", "INCR", "_WIZARD_CLIPBOARD",
-                         "_WIZARD_TIMESTAMP"};
+  const char* names[] = {"CLIPBOARD", "TARGETS",           "UTF8_STRING",      "TEXT",
+                         "INCR",      "_WIZARD_CLIPBOARD", "_WIZARD_TIMESTAMP"};
   Atom atoms[7];
   XInternAtoms(dpy, const_cast<char**>(names), 7, False, atoms);
   FClipboard = atoms[0];
@@ -27,8 +27,8 @@ TX11Clipboard::TX11Clipboard(XDisplay* dpy) : FDpy(dpy) {
   FStamp = atoms[6];
   XSetWindowAttributes a{};
   a.event_mask = PropertyChangeMask;
-  FHelper = XCreateWindow(dpy, DefaultRootWindow(dpy), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask,
-                          &a);
+  FHelper =
+      XCreateWindow(dpy, DefaultRootWindow(dpy), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask, &a);
 }
 
 TX11Clipboard::~TX11Clipboard() { XDestroyWindow(FDpy, FHelper); }

@@ -1,7 +1,7 @@
 // The X11 display backend: one connection to the X server per TDisplay, a real top-level
 // window per form (a modal form's window a dialog of its owner's), input turned into the
-// messages the forms expect, pixels copied straight from the forms' surfaces. The loop reads events when it finds the connection readable, and
-// before each blocking wait (any Xlib call may leave events in Xlib's queue that the socket no
+// messages the forms expect, pixels copied straight from the forms' surfaces. The loop reads events when it finds the
+// connection readable, and before each blocking wait (any Xlib call may leave events in Xlib's queue that the socket no
 // longer signals).
 //
 // Sections: errors and connection loss; windows and the display (declarations); the
@@ -62,14 +62,24 @@ void InstallErrorHandlers() {
 // ---- windows and the display (declarations) ----
 
 enum TAtomIndex {
-  aWmProtocols, aWmDeleteWindow, aNetWmPing, aNetWmName, aNetWmIconName, aNetWmIcon, aUtf8String,
-  aNetWmWindowType, aNetWmWindowTypeDialog, aNetWmState, aNetWmStateModal, aNetActiveWindow,
+  aWmProtocols,
+  aWmDeleteWindow,
+  aNetWmPing,
+  aNetWmName,
+  aNetWmIconName,
+  aNetWmIcon,
+  aUtf8String,
+  aNetWmWindowType,
+  aNetWmWindowTypeDialog,
+  aNetWmState,
+  aNetWmStateModal,
+  aNetActiveWindow,
   kAtomCount
 };
-const char* const kAtomNames[kAtomCount] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_PING", "_NET_WM_NAME",
-                                            "_NET_WM_ICON_NAME", "_NET_WM_ICON", "UTF8_STRING",
-                                            "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_STATE",
-                                            "_NET_WM_STATE_MODAL", "_NET_ACTIVE_WINDOW"};
+const char* const kAtomNames[kAtomCount] = {"WM_PROTOCOLS",  "WM_DELETE_WINDOW",    "_NET_WM_PING",
+                                            "_NET_WM_NAME",  "_NET_WM_ICON_NAME",   "_NET_WM_ICON",
+                                            "UTF8_STRING",   "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DIALOG",
+                                            "_NET_WM_STATE", "_NET_WM_STATE_MODAL", "_NET_ACTIVE_WINDOW"};
 
 class TX11Display;
 
@@ -609,16 +619,10 @@ void TX11Display::Dispatch(XEvent& e) {
       }
       w->Configured(e.xconfigure.width, e.xconfigure.height, e.xconfigure.serial);
       break;
-    case Expose:
-      w->Exposed(Bounds(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height));
-      break;
+    case Expose: w->Exposed(Bounds(e.xexpose.x, e.xexpose.y, e.xexpose.width, e.xexpose.height)); break;
     case MapNotify:
-    case UnmapNotify:
-      w->Mapped(e.type == MapNotify);
-      break;
-    case ReparentNotify:
-      w->Reparented(e.xreparent.parent);
-      break;
+    case UnmapNotify: w->Mapped(e.type == MapNotify); break;
+    case ReparentNotify: w->Reparented(e.xreparent.parent); break;
     case ButtonPress:
     case ButtonRelease:
       if (e.xbutton.button != Button1) break;
@@ -641,11 +645,8 @@ void TX11Display::Dispatch(XEvent& e) {
       FClipboard->NoteTime(e.xkey.time);
       HandleKey(w, e.xkey);
       break;
-    case ClientMessage:
-      HandleClientMessage(w, e.xclient);
-      break;
-    default:
-      break;
+    case ClientMessage: HandleClientMessage(w, e.xclient); break;
+    default: break;
   }
 }
 

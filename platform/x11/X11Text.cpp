@@ -21,17 +21,28 @@ struct TLegacyKeysym {
   uint32_t CodePoint;
 };
 constexpr TLegacyKeysym kLegacy[] = {
-    {XK_EuroSign, 0x20AC},           {XK_Scaron, 0x0160},
-    {XK_scaron, 0x0161},             {XK_Zcaron, 0x017D},
-    {XK_zcaron, 0x017E},             {XK_OE, 0x0152},
-    {XK_oe, 0x0153},                 {XK_Ydiaeresis, 0x0178},
-    {XK_emdash, 0x2014},             {XK_endash, 0x2013},
-    {XK_ellipsis, 0x2026},           {XK_trademark, 0x2122},
-    {XK_leftsinglequotemark, 0x2018}, {XK_rightsinglequotemark, 0x2019},
-    {XK_leftdoublequotemark, 0x201C}, {XK_rightdoublequotemark, 0x201D},
-    {XK_permille, 0x2030},           {XK_dagger, 0x2020},
-    {XK_doubledagger, 0x2021},       {XK_singlelowquotemark, 0x201A},
-    {XK_doublelowquotemark, 0x201E}, {XK_function, 0x0192},
+    {XK_EuroSign, 0x20AC},
+    {XK_Scaron, 0x0160},
+    {XK_scaron, 0x0161},
+    {XK_Zcaron, 0x017D},
+    {XK_zcaron, 0x017E},
+    {XK_OE, 0x0152},
+    {XK_oe, 0x0153},
+    {XK_Ydiaeresis, 0x0178},
+    {XK_emdash, 0x2014},
+    {XK_endash, 0x2013},
+    {XK_ellipsis, 0x2026},
+    {XK_trademark, 0x2122},
+    {XK_leftsinglequotemark, 0x2018},
+    {XK_rightsinglequotemark, 0x2019},
+    {XK_leftdoublequotemark, 0x201C},
+    {XK_rightdoublequotemark, 0x201D},
+    {XK_permille, 0x2030},
+    {XK_dagger, 0x2020},
+    {XK_doubledagger, 0x2021},
+    {XK_singlelowquotemark, 0x201A},
+    {XK_doublelowquotemark, 0x201E},
+    {XK_function, 0x0192},
 };
 
 uint16_t VirtualKeyOf(KeySym ks) {
@@ -40,19 +51,31 @@ uint16_t VirtualKeyOf(KeySym ks) {
   if (ks >= XK_0 && ks <= XK_9) return static_cast<uint16_t>(ks);
   if (ks >= XK_F1 && ks <= XK_F12) return static_cast<uint16_t>(VK_F1 + (ks - XK_F1));
   switch (ks) {
-    case XK_Tab: case XK_ISO_Left_Tab: case XK_KP_Tab: return VK_TAB;
-    case XK_Return: case XK_KP_Enter: return VK_RETURN;
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+    case XK_KP_Tab: return VK_TAB;
+    case XK_Return:
+    case XK_KP_Enter: return VK_RETURN;
     case XK_Escape: return VK_ESCAPE;
     case XK_BackSpace: return VK_BACK;
-    case XK_Delete: case XK_KP_Delete: return VK_DELETE;
-    case XK_Insert: case XK_KP_Insert: return VK_INSERT;
-    case XK_Left: case XK_KP_Left: return VK_LEFT;
-    case XK_Right: case XK_KP_Right: return VK_RIGHT;
-    case XK_Up: case XK_KP_Up: return VK_UP;
-    case XK_Down: case XK_KP_Down: return VK_DOWN;
-    case XK_Home: case XK_KP_Home: return VK_HOME;
-    case XK_End: case XK_KP_End: return VK_END;
-    case XK_space: case XK_KP_Space: return VK_SPACE;
+    case XK_Delete:
+    case XK_KP_Delete: return VK_DELETE;
+    case XK_Insert:
+    case XK_KP_Insert: return VK_INSERT;
+    case XK_Left:
+    case XK_KP_Left: return VK_LEFT;
+    case XK_Right:
+    case XK_KP_Right: return VK_RIGHT;
+    case XK_Up:
+    case XK_KP_Up: return VK_UP;
+    case XK_Down:
+    case XK_KP_Down: return VK_DOWN;
+    case XK_Home:
+    case XK_KP_Home: return VK_HOME;
+    case XK_End:
+    case XK_KP_End: return VK_END;
+    case XK_space:
+    case XK_KP_Space: return VK_SPACE;
     default: return 0;
   }
 }
@@ -71,8 +94,11 @@ int KeysymToCp1252(KeySym ks) {
   // The editing keys type the control characters the platform's edits act on (backspace).
   switch (ks) {
     case XK_BackSpace: return 0x08;
-    case XK_Tab: case XK_ISO_Left_Tab: case XK_KP_Tab: return 0x09;
-    case XK_Return: case XK_KP_Enter: return 0x0D;
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+    case XK_KP_Tab: return 0x09;
+    case XK_Return:
+    case XK_KP_Enter: return 0x0D;
     case XK_Escape: return 0x1B;
     case XK_KP_Space: return ' ';
     case XK_KP_Multiply: return '*';

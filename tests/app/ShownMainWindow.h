@@ -1,8 +1,8 @@
 // Test support: the real main window, made on a fresh application object and shown headless
 // for the life of this object (one test), then freed together with that application object.
 #pragma once
-#include "Unit1.h"
 #include "Headless.h"
+#include "Unit1.h"
 
 struct TShownMainWindow {
   TShownMainWindow() : F(Application->CreateForm<TForm1>()) {

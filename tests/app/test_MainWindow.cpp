@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "Input.h"
 #include "ShownMainWindow.h"
 #include "UiGIF.h"
-#include "Input.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ TEST_F(MainWindowTest, StartState) {
   EXPECT_FALSE(F->Edit1->Visible());
   EXPECT_TRUE(F->Label5->Visible());
   EXPECT_EQ(F->Label5->Caption(), "");
-  for (TLabel* l : {F->Label11, F->Label12, F->Label16, F->Label17, F->Label18}) EXPECT_FALSE(l->Visible()) << l->Name();
+  for (TLabel* l : {F->Label11, F->Label12, F->Label16, F->Label17, F->Label18})
+    EXPECT_FALSE(l->Visible()) << l->Name();
   EXPECT_EQ(F->Caption(), "Pelko Norvane Firmware Upgrade Software");
   EXPECT_EQ(F->ClientRect(), Rect(0, 0, 534, 570));
   EXPECT_EQ(F->UiWizard1->BoundsRect(), Rect(0, 0, 534, 570));
@@ -105,8 +106,9 @@ TEST_F(MainWindowTest, WelcomeTextHasSixteenLines) {
 // the build tree for a person to look at.
 TEST_F(MainWindowTest, ScreenshotOfEveryPage) {
   mkdir(SCREENSHOT_DIR, 0755);
-  const char* titles[] = {"Welcome", "Select your connection", "Flashing modem lights", "Important",
-                          "Performing Upgrade", "Upgrade Complete", "Upgrade Complete."};
+  const char* titles[] = {"Welcome",          "Select your connection", "Flashing modem lights",
+                          "Important",        "Performing Upgrade",     "Upgrade Complete",
+                          "Upgrade Complete."};
   for (int i = 0; i < 7; ++i) {
     TUiWizardCustomPage* p = F->UiWizard1->Pages().Items(i);
     // Activation by code, without the handlers that a click would run.
@@ -142,8 +144,13 @@ TEST_F(MainWindowTest, ScreenshotOfEveryPage) {
 
 // Catches a button bar that does not follow each page's sets.
 TEST_F(MainWindowTest, ButtonsPerPage) {
-  const TUiWizardButtonSet expected[] = {{bkNext, bkCancel},  {bkBack, bkNext, bkCancel}, {bkBack, bkNext, bkCancel},
-                                         {bkBack, bkNext, bkCancel}, {}, {bkBack, bkFinish}, {bkFinish}};
+  const TUiWizardButtonSet expected[] = {{bkNext, bkCancel},
+                                         {bkBack, bkNext, bkCancel},
+                                         {bkBack, bkNext, bkCancel},
+                                         {bkBack, bkNext, bkCancel},
+                                         {},
+                                         {bkBack, bkFinish},
+                                         {bkFinish}};
   F->UiWizardInteriorPage1->OnExitPage = nullptr;  // the probe has tests of its own, with a modem
   for (int i = 0; i < 7; ++i) {
     TUiWizardCustomPage* p = F->UiWizard1->Pages().Items(i);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ShownMainWindow.h"
 #include "GlyphRasterizer.h"
+#include "ShownMainWindow.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <random>
 #include <thread>
 
+#include "Files.h"
+#include "Headless.h"
+#include "Input.h"
+#include "ProcessAddress.h"
 #include "SimModem.h"
 #include "Unit1.h"
-#include "Input.h"
-#include "Files.h"
-#include "ProcessAddress.h"
-#include "Headless.h"
 
 namespace {
 
@@ -56,8 +56,7 @@ class UpgradeTest : public ::testing::Test {
     std::system(("rm -rf '" + Dir + "'").c_str());
   }
   void StartModem() {
-    ASSERT_TRUE(Modem.Start(Address, 23, 69, ModemDir))
-        << Modem.Failure() << " (binding ports 23 and 69 needs root)";
+    ASSERT_TRUE(Modem.Start(Address, 23, 69, ModemDir)) << Modem.Failure() << " (binding ports 23 and 69 needs root)";
   }
   void OpenWindow() {
     F = Application->CreateForm<TForm1>();

@@ -90,7 +90,7 @@ inline bool Drain(std::vector<std::pair<int, std::string*>> fds, pid_t pid, Cloc
 
 // Runs the program args[0] in directory cwd with standard output and error on pipes.
 inline TRun Execute(std::vector<std::string> args, const std::string& cwd, int timeoutMs = 30000,
-                const std::vector<std::string>& dropEnv = {}) {
+                    const std::vector<std::string>& dropEnv = {}) {
   std::vector<std::string> env = Environment(dropEnv);
   int out[2], err[2];
   TRun r;

@@ -8,8 +8,8 @@
 #include <future>
 
 #include "CliTestSupport.h"
-#include "SimModem.h"
 #include "RealTftpServer.h"
+#include "SimModem.h"
 
 namespace {
 
@@ -58,7 +58,8 @@ TEST(CliProbe, EachGreetingGetsTheWizardsVerdictAndItsExitCode) {
   for (size_t i = 0; i < cases.size(); ++i) {
     const TRun r = runs[i].get();
     std::string line = cases[i].Line;
-    if (const size_t at = line.find('@'); at != std::string::npos) line.replace(at, 1, TestAddress(static_cast<int>(i)));
+    if (const size_t at = line.find('@'); at != std::string::npos)
+      line.replace(at, 1, TestAddress(static_cast<int>(i)));
     EXPECT_EQ(r.Exit, cases[i].Exit) << cases[i].Name << "\n" << r.Out << r.Err;
     EXPECT_NE(r.Out.find(line), std::string::npos) << cases[i].Name << ": " << r.Out;
     if (cases[i].Exit == 3) {

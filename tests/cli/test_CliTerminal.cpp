@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "CliTestSupport.h"
-#include "SimModem.h"
 #include "RealTftpServer.h"
+#include "SimModem.h"
 
 namespace {
 
@@ -60,7 +60,10 @@ class TStallingReceiver {
     auto reply = [&](std::string p) {
       ::sendto(fd, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&client), sizeof client);
     };
-    reply(std::string("\0\6blksize\0" "1024\0", 15));
+    reply(
+        std::string("\0\6blksize\0"
+                    "1024\0",
+                    15));
     while (!FStop) {
       const ssize_t n = ::recv(fd, packet, sizeof packet, 0);
       if (n < 4) continue;

@@ -3,14 +3,14 @@
 // recovery road skips the probe, every failure has its own exit code and message, and the
 // JSON stream tells the whole run.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
+#include <nlohmann/json.hpp>
 
 #include <future>
 
 #include "CliTestSupport.h"
-#include "SimModem.h"
 #include "RealTftpServer.h"
+#include "SimModem.h"
 
 namespace {
 
@@ -121,13 +121,27 @@ TEST_F(CliUpload, EachFailureHasItsExitCodeAndMessage) {
   WriteFile(Dir.File("TEPatch.bin"), RandomBytes(20000, 5));
   ::mkdir(Dir.File("folder.bin").c_str(), 0755);
   const std::vector<TFailure> cases = {
-      {"missing file", SimModem::TTftpMode::Receive, {"upload", "@", "nofile.bin"}, 6, "Cannot open file \"nofile.bin\""},
+      {"missing file",
+       SimModem::TTftpMode::Receive,
+       {"upload", "@", "nofile.bin"},
+       6,
+       "Cannot open file \"nofile.bin\""},
       {"directory", SimModem::TTftpMode::Receive, {"upload", "@", "folder.bin"}, 6, "is a directory"},
-      {"unknown host", SimModem::TTftpMode::Receive, {"upload", "modem.invalid", "TEPatch.bin"}, 7, "names no known host"},
+      {"unknown host",
+       SimModem::TTftpMode::Receive,
+       {"upload", "modem.invalid", "TEPatch.bin"},
+       7,
+       "names no known host"},
       {"empty address", SimModem::TTftpMode::Receive, {"probe", ""}, 7, "the address is empty"},
-      {"TFTP error", SimModem::TTftpMode::Error, {"upload", "@", "TEPatch.bin"}, 9,
+      {"TFTP error",
+       SimModem::TTftpMode::Error,
+       {"upload", "@", "TEPatch.bin"},
+       9,
        "the modem refused the file: Access violation (0 of 20000 bytes had been sent)"},
-      {"silent TFTP", SimModem::TTftpMode::Silent, {"upload", "@", "TEPatch.bin", "--timeout", "0.3"}, 8,
+      {"silent TFTP",
+       SimModem::TTftpMode::Silent,
+       {"upload", "@", "TEPatch.bin", "--timeout", "0.3"},
+       8,
        "stopped answering (no reply within 300 ms)"},
       {"no command", SimModem::TTftpMode::Receive, {}, 2, "A subcommand is required"},
       {"upload without file", SimModem::TTftpMode::Receive, {"upload", "@"}, 2, "upload needs ADDRESS and FILE"},

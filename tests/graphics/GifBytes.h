@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "UiGIF.h"
 #include "Streams.h"
+#include "UiGIF.h"
 
 namespace gifbytes {
 

@@ -96,8 +96,8 @@ TEST(UiGIFDecode, RowLayoutPerDepth) {
 namespace {
 
 struct TExpected {
-  std::string Error;        // empty: loads
-  bool Corrupted = false;   // when it loads
+  std::string Error;       // empty: loads
+  bool Corrupted = false;  // when it loads
 };
 
 // What each file in the malformed directory must do.

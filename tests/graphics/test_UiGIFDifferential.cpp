@@ -23,8 +23,8 @@ std::string ReadFile(const std::filesystem::path& p) {
 std::string Compare(TUiGIFFrame& ours, const giflibref::TFrame& ref) {
   const TDIBitmap& d = ours.Bitmap();
   if (d.Width() != ref.Width || d.Height() != ref.Height)
-    return "size " + std::to_string(d.Width()) + "x" + std::to_string(d.Height()) + " vs " +
-           std::to_string(ref.Width) + "x" + std::to_string(ref.Height);
+    return "size " + std::to_string(d.Width()) + "x" + std::to_string(d.Height()) + " vs " + std::to_string(ref.Width) +
+           "x" + std::to_string(ref.Height);
   for (int32_t y = 0; y < ref.Height; ++y)
     for (int32_t x = 0; x < ref.Width; ++x) {
       const int want = ref.Indices[static_cast<size_t>(y) * static_cast<size_t>(ref.Width) + static_cast<size_t>(x)];
@@ -40,8 +40,8 @@ std::string Compare(TUiGIFFrame& ours, const giflibref::TFrame& ref) {
     const TUiGIFColor want{ref.Table[at], ref.Table[at + 1], ref.Table[at + 2]};
     if (t.Colors[i] == want) continue;
     // The transparent entry may have had its blue moved to make its colour unique.
-    const bool movedTransparent = i == ref.TransparentIndex && t.Colors[i].Red == want.Red &&
-                                  t.Colors[i].Green == want.Green;
+    const bool movedTransparent =
+        i == ref.TransparentIndex && t.Colors[i].Red == want.Red && t.Colors[i].Green == want.Green;
     if (!movedTransparent) return "table entry " + std::to_string(i);
     for (int32_t j = 0; j < t.Count; ++j)
       if (j != i && t.Colors[j] == t.Colors[i]) return "transparent entry not unique";
@@ -123,10 +123,10 @@ TEST(UiGIFDifferential, ReferenceRefusesMalformedFilesWithAReason) {
   EXPECT_GT(refused, 5);
   std::vector<giflibref::TFrame> frames;
   std::string error;
-  EXPECT_FALSE(giflibref::Decode(ReadFile(std::filesystem::path(MALFORMED_DIR) / "absurd_dimensions.gif"), frames, 1,
-                                 &error));
+  EXPECT_FALSE(
+      giflibref::Decode(ReadFile(std::filesystem::path(MALFORMED_DIR) / "absurd_dimensions.gif"), frames, 1, &error));
   EXPECT_EQ(error, "frame of 65535 x 65535 pixels is over the reference's limit of 67108864");
-  EXPECT_FALSE(giflibref::Decode(ReadFile(std::filesystem::path(MALFORMED_DIR) / "no_image_data.gif"), frames, 1,
-                                 &error));
+  EXPECT_FALSE(
+      giflibref::Decode(ReadFile(std::filesystem::path(MALFORMED_DIR) / "no_image_data.gif"), frames, 1, &error));
   EXPECT_EQ(error, "giflib failed without an error code (0)");
 }

@@ -60,7 +60,8 @@ TEST(UiGIFRead, ScreenDescriptorAndGlobalTable) {
 // Catches zero bytes between blocks being taken as separators.
 TEST(UiGIFRead, ZeroBytesBetweenBlocksAreSkipped) {
   TUiGIFImage g;
-  Load(g, File(Bytes(3, '\0') + GraphicControl(0, 5, 0) + Bytes(2, '\0') + Image(4, 1) + kPixels + Bytes(4, '\0'), 4, 1));
+  Load(g,
+       File(Bytes(3, '\0') + GraphicControl(0, 5, 0) + Bytes(2, '\0') + Image(4, 1) + kPixels + Bytes(4, '\0'), 4, 1));
   ASSERT_EQ(g.FrameCount(), 1);
   EXPECT_EQ(Indices(g), (std::vector<int>{1, 2, 3, 0}));
   EXPECT_EQ(g.Frames(0).AnimateInterval(), 50);

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "Files.h"
 #include "NetComponent.h"
 #include "NetStack.h"
 #include "NetStackWindows.h"
-#include "Files.h"
 #include "RealTftpServer.h"
 
 namespace NetTest {
@@ -51,7 +51,9 @@ struct TWorkLog {
       Events.push_back(std::string(m == wmWrite ? "write " : "read ") + "work " + std::to_string(n));
       Counts.push_back(n);
     };
-    c.OnWorkEnd = [this](TObject*, TWorkMode m) { Events.push_back(std::string(m == wmWrite ? "write " : "read ") + "end"); };
+    c.OnWorkEnd = [this](TObject*, TWorkMode m) {
+      Events.push_back(std::string(m == wmWrite ? "write " : "read ") + "end");
+    };
   }
   int Count(const std::string& prefix) const {
     int n = 0;

@@ -34,7 +34,7 @@ class TScriptedNetStack : public TNetStackWindows {
   std::vector<TSent> Sent;
   // Called after each send is recorded; may queue replies.
   std::function<void(TScriptedNetStack&, const TSent&)> OnSend;
-  bool KeepSent = true;  // long transfers may keep only what OnSend looks at
+  bool KeepSent = true;        // long transfers may keep only what OnSend looks at
   uint16_t LastFromPort = 0;   // sender port of the latest datagram delivered
   uint16_t FirstFromPort = 0;  // sender port of the first datagram delivered
 

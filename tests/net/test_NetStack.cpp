@@ -38,9 +38,9 @@ TEST(NetStackAddress, DottedQuadNeedsFourPartsFrom0To255) {
   struct {
     const char* Text;
     bool Quad;
-  } cases[] = {{"0.0.0.0", true},     {"255.255.255.255", true}, {"10.1.1.2", true},  {"1.2.3", false},
-               {"1.2.3.4.5", false},  {"10.0.0.256", false},     {"1..2.3", false},   {"", false},
-               {"a.b.c.d", false},    {"-1.0.0.0", false},       {"1.2.3.", false},   {"192.168.1.1", true}};
+  } cases[] = {{"0.0.0.0", true},    {"255.255.255.255", true}, {"10.1.1.2", true}, {"1.2.3", false},
+               {"1.2.3.4.5", false}, {"10.0.0.256", false},     {"1..2.3", false},  {"", false},
+               {"a.b.c.d", false},   {"-1.0.0.0", false},       {"1.2.3.", false},  {"192.168.1.1", true}};
   for (const auto& c : cases) EXPECT_EQ(TNetStack::IsDottedQuad(c.Text), c.Quad) << "'" << c.Text << "'";
 }
 
@@ -220,8 +220,9 @@ TEST(NetWinSock2Binding, CallBeforeStartRaisesStubError) {
           NetWinSock2::Socket(Winsock::AF_INET, Winsock::SOCK_DGRAM, 0);
         } catch (const ENetWS2StubError& e) {
           const bool ok = e.SystemError == 10093 && e.LibraryText == "Error on call Winsock2 library function socket" &&
-                          e.Message() == "Error on call Winsock2 library function socket: Either the application "
-                                         "has not called WSAStartup, or WSAStartup failed.";
+                          e.Message() ==
+                              "Error on call Winsock2 library function socket: Either the application "
+                              "has not called WSAStartup, or WSAStartup failed.";
           std::_Exit(ok ? 0 : 3);
         }
         std::_Exit(4);

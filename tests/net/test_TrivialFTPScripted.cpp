@@ -2,8 +2,8 @@
 // number, in a fraction of the time a socket would need.
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
 
-#include "ScriptedNetStack.h"
 #include "NetTrivialFTP.h"
+#include "ScriptedNetStack.h"
 #include "SimTftpServer.h"
 
 namespace NetTest {

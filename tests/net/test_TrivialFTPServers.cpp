@@ -11,12 +11,12 @@
 namespace NetTest {
 namespace {
 
-using RealPeers::TRealServerKind;
-using RealPeers::TRealTftpServer;
+using RealPeers::RealServerName;
 using RealPeers::rsAtftpd;
 using RealPeers::rsTftpdHpa;
 using RealPeers::rsTftpdHpaNoBlksize;
-using RealPeers::RealServerName;
+using RealPeers::TRealServerKind;
+using RealPeers::TRealTftpServer;
 
 class TftpRealServer : public ::testing::TestWithParam<TRealServerKind> {
  protected:
@@ -52,7 +52,8 @@ class TftpRealServer : public ::testing::TestWithParam<TRealServerKind> {
     const size_t block = static_cast<size_t>(AgreedBlockSize(requested));
     ASSERT_EQ(log.Counts.size(), size / block + 1) << size << " bytes: one OnWork per block, the last one short";
     for (size_t i = 0; i < log.Counts.size(); ++i)
-      ASSERT_EQ(log.Counts[i], static_cast<int32_t>(std::min(size, (i + 1) * block))) << size << " bytes, block " << i + 1;
+      ASSERT_EQ(log.Counts[i], static_cast<int32_t>(std::min(size, (i + 1) * block)))
+          << size << " bytes, block " << i + 1;
     EXPECT_EQ(log.Events.front(), "write begin " + std::to_string(size));
     EXPECT_EQ(log.Events.back(), "write end");
     EXPECT_EQ(log.Count("write end"), 1);

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "NetTrivialFTP.h"
-#include "Streams.h"
 #include "SimTftpServer.h"
+#include "Streams.h"
 
 namespace NetTest {
 namespace {
@@ -73,7 +73,10 @@ TEST_F(TftpSim, ExchangeOf1500BytesWithNegotiatedBlocks) {
   });
   ASSERT_EQ(Upload(server, file), "");
   const SimTftp::TSession& s = *server.Session();
-  const std::string request("\0\2TEPatch.bin\0octet\0blksize\0" "1024\0", 33);
+  const std::string request(
+      "\0\2TEPatch.bin\0octet\0blksize\0"
+      "1024\0",
+      33);
   EXPECT_EQ(s.Request(), request) << "the write request, byte for byte";
   const auto data = DataPackets(s);
   ASSERT_EQ(data.size(), 2u);
@@ -247,17 +250,11 @@ TEST_F(TftpSim, ErrorPacketsRaiseTheirClassWithTheServersText) {
   const struct {
     uint16_t Code;
     const char* Class;
-  } cases[] = {{0, "ENetTFTPException"},
-               {1, "ENetTFTPFileNotFound"},
-               {2, "ENetTFTPAccessViolation"},
-               {3, "ENetTFTPAllocationExceeded"},
-               {4, "ENetTFTPIllegalOperation"},
-               {5, "ENetTFTPUnknownTransferID"},
-               {6, "ENetTFTPFileAlreadyExists"},
-               {7, "ENetTFTPNoSuchUser"},
-               {8, "ENetTFTPOptionNegotiationFailed"},
-               {9, "ENetTFTPException"},
-               {65535, "ENetTFTPException"}};
+  } cases[] = {
+      {0, "ENetTFTPException"},          {1, "ENetTFTPFileNotFound"},     {2, "ENetTFTPAccessViolation"},
+      {3, "ENetTFTPAllocationExceeded"}, {4, "ENetTFTPIllegalOperation"}, {5, "ENetTFTPUnknownTransferID"},
+      {6, "ENetTFTPFileAlreadyExists"},  {7, "ENetTFTPNoSuchUser"},       {8, "ENetTFTPOptionNegotiationFailed"},
+      {9, "ENetTFTPException"},          {65535, "ENetTFTPException"}};
   for (const auto& c : cases) {
     Log.Events.clear();
     const std::string text = "server says " + std::to_string(c.Code);
@@ -349,9 +346,11 @@ TEST_F(TftpSim, MalformedAndTruncatedReplies) {
       {"ERROR without a code", std::string("\0\5", 2), "ENetTFTPException: "},
       {"ERROR without a text", std::string("\0\5\0\1", 4), "ENetTFTPFileNotFound: "},
       {"ERROR text without its zero", std::string("\0\5\0\2abc", 7), "ENetTFTPAccessViolation: abc"},
-      {"OACK blksize without a value", Oack({}) + std::string("blksize\0", 8), "EConvertError: '' is not a valid integer value"},
+      {"OACK blksize without a value", Oack({}) + std::string("blksize\0", 8),
+       "EConvertError: '' is not a valid integer value"},
       {"OACK blksize name unterminated", Oack({}) + "blksize", "EConvertError: '' is not a valid integer value"},
-      {"OACK value not an integer", Oack({{"blksize", "10x24"}}), "EConvertError: '10x24' is not a valid integer value"},
+      {"OACK value not an integer", Oack({{"blksize", "10x24"}}),
+       "EConvertError: '10x24' is not a valid integer value"},
       {"OACK block size 0", Oack({{"blksize", "0"}}), bs + "0"},
       {"OACK block size 7", Oack({{"blksize", "7"}}), bs + "7"},
       {"OACK block size negative", Oack({{"blksize", "-5"}}), bs + "-5"},

@@ -2,10 +2,10 @@
 // client's thread do not grow with the number of blocks.
 #include "NetTestSupport.h"  // first: brings the host's socket headers in order
 
-#include "NetTrivialFTP.h"
-#include "Streams.h"
 #include "AllocationCount.h"
+#include "NetTrivialFTP.h"
 #include "SimTftpServer.h"
+#include "Streams.h"
 
 namespace NetTest {
 namespace {

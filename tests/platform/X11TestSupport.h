@@ -292,8 +292,8 @@ inline TSurface Pattern(int w, int h, uint32_t salt) {
   TSurface s(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      s.Row(y)[x] = ((static_cast<uint32_t>(x) * 7 + salt) & 0xFF) << 16 | ((static_cast<uint32_t>(y) * 5) & 0xFF) << 8 |
-                    ((static_cast<uint32_t>(x + y) + salt) & 0xFF);
+      s.Row(y)[x] = ((static_cast<uint32_t>(x) * 7 + salt) & 0xFF) << 16 |
+                    ((static_cast<uint32_t>(y) * 5) & 0xFF) << 8 | ((static_cast<uint32_t>(x + y) + salt) & 0xFF);
   return s;
 }
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "Display.h"
+#include "Headless.h"
 #include "MessageForm.h"
 #include "Shell.h"
 #include "Streams.h"
-#include "Headless.h"
 
 // Catches a title that keeps the directory or extension, or changes the first letter's case.
 TEST(Application, TitleFromProgramFileName) {

@@ -1,9 +1,9 @@
 // TBitmap (an off-screen picture with its canvas) and TDIBitmap (palettized, bottom-up).
 #include <gtest/gtest.h>
 
-#include "SurfaceProbe.h"
 #include "Graphics.h"
 #include "Streams.h"
+#include "SurfaceProbe.h"
 
 namespace {
 
@@ -113,7 +113,9 @@ TEST(Bitmap, LoadFromStreamIsNotSupported) {
 TEST(Bitmap, TilingThroughAnOffscreenBitmap) {
   TBitmap tile(3, 2);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) tile.Canvas().SetPixel(x, y, static_cast<TColor>(RGB(static_cast<uint8_t>(40 * x), static_cast<uint8_t>(100 * y), 9)));
+    for (int x = 0; x < 3; ++x)
+      tile.Canvas().SetPixel(x, y,
+                             static_cast<TColor>(RGB(static_cast<uint8_t>(40 * x), static_cast<uint8_t>(100 * y), 9)));
   TBitmap off(7, 5);
   off.Canvas().Brush.Color = clBtnFace;
   off.Canvas().FillRect(Rect(0, 0, 7, 5));
@@ -138,8 +140,8 @@ TEST(DIBitmap, RowsAreWholeFourByteWords) {
     int bits;
     size_t stride;
   };
-  for (const Case& c : {Case{1, 1, 4}, Case{32, 1, 4}, Case{33, 1, 8}, Case{7, 4, 4}, Case{9, 4, 8},
-                        Case{4, 8, 4}, Case{65, 8, 68}, Case{0, 8, 0}}) {
+  for (const Case& c : {Case{1, 1, 4}, Case{32, 1, 4}, Case{33, 1, 8}, Case{7, 4, 4}, Case{9, 4, 8}, Case{4, 8, 4},
+                        Case{65, 8, 68}, Case{0, 8, 0}}) {
     TDIBitmap d;
     d.Create(c.w, 3, c.bits);
     EXPECT_EQ(d.Stride(), c.stride) << c.w << " pixels of " << c.bits << " bits";

@@ -2,8 +2,8 @@
 // fills, frames, one-pixel lines, pixels, ellipses, copies and device-independent bitmaps.
 #include <gtest/gtest.h>
 
-#include "SurfaceProbe.h"
 #include "Graphics.h"
+#include "SurfaceProbe.h"
 
 namespace {
 

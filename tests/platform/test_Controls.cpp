@@ -5,10 +5,10 @@
 
 #include "Button.h"
 #include "Edit.h"
+#include "Headless.h"
 #include "Input.h"
 #include "Label.h"
 #include "RadioGroup.h"
-#include "Headless.h"
 
 namespace {
 

@@ -103,7 +103,8 @@ TEST(GlyphFaces, BoldGlyphsCarryMoreInk) {
     for (int i = 0; i < g.Width * g.Height; ++i) sum += g.Coverage[i];
     return sum;
   };
-  EXPECT_GT(ink(GlyphRasterizer().Face("MS Sans Serif", 20, fsBold)), ink(GlyphRasterizer().Face("MS Sans Serif", 20, 0)));
+  EXPECT_GT(ink(GlyphRasterizer().Face("MS Sans Serif", 20, fsBold)),
+            ink(GlyphRasterizer().Face("MS Sans Serif", 20, 0)));
 }
 
 // ---- bitmap strikes ----
@@ -118,9 +119,7 @@ bool StrikesInstalled() { return access("/usr/share/wine/fonts/sserife.fon", R_O
 // units of 6 x 13.
 TEST(BitmapFaces, CharacterHeightsPickTheStrikesWithTheirMetrics) {
   if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
-  const struct {
-    int32_t Height, Ascent, Cell;
-  } strikes[] = {{11, 11, 13}, {13, 13, 16}, {16, 16, 20}};
+  const struct { int32_t Height, Ascent, Cell; } strikes[] = {{11, 11, 13}, {13, 13, 16}, {16, 16, 20}};
   for (const auto& s : strikes) {
     TGlyphFace& face = GlyphRasterizer().Face("ms sans serif", -s.Height, 0);
     EXPECT_EQ(face.FamilyName(), "MS Sans Serif") << s.Height;

@@ -35,7 +35,9 @@ class TRecordingGraphic : public TGraphic {
   int Loads = 0;
 };
 
-void RegisterRecording() { RegisterGraphicClass("TRecordingGraphic", [] { return std::make_unique<TRecordingGraphic>(); }); }
+void RegisterRecording() {
+  RegisterGraphicClass("TRecordingGraphic", [] { return std::make_unique<TRecordingGraphic>(); });
+}
 
 std::string Counted(const std::string& payload, const std::string& trailing = "") {
   const auto n = static_cast<uint32_t>(payload.size());

@@ -3,8 +3,8 @@
 
 #include "Button.h"
 #include "Edit.h"
-#include "Label.h"
 #include "Headless.h"
+#include "Label.h"
 
 namespace {
 double ProcessCpuMs() {

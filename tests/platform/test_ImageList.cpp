@@ -2,8 +2,8 @@
 // drawing, and change links that survive either side going away first.
 #include <gtest/gtest.h>
 
-#include "SurfaceProbe.h"
 #include "Graphics.h"
+#include "SurfaceProbe.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The thread's message queue: order, hidden-window dispatch, quit, paint requests, waits,
 // timers and watches.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
+#include "AllocationCount.h"
 #include "LoopWatch.h"
 #include "Messages.h"
 #include "Types.h"
-#include "AllocationCount.h"
 
 namespace {
 

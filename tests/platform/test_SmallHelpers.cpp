@@ -67,16 +67,15 @@ TEST(ShiftEncoding, MouseAndKeyParamsRoundTrip) {
 // edges of the 32-bit range: limits, '$' and 0x hex over all 32 bits, signs and blanks.
 TEST(StrToInt, TakesIntegersUpToTheEdgesAndNothingElse) {
   const std::pair<const char*, int32_t> good[] = {
-      {"0", 0},     {" 42 ", 42},  {"+7", 7},        {"-2147483648", INT32_MIN}, {"2147483647", INT32_MAX},
-      {"$ff", 255}, {"0X1a", 26},  {"-$10", -16},    {"0x7FFFFFFF", INT32_MAX},  {"0xFFFFFFFF", -1},
+      {"0", 0},     {" 42 ", 42}, {"+7", 7},     {"-2147483648", INT32_MIN}, {"2147483647", INT32_MAX},
+      {"$ff", 255}, {"0X1a", 26}, {"-$10", -16}, {"0x7FFFFFFF", INT32_MAX},  {"0xFFFFFFFF", -1},
   };
   for (const auto& [text, want] : good) {
     int32_t v = 12345;
     EXPECT_TRUE(TryStrToInt(text, v)) << text;
     EXPECT_EQ(v, want) << text;
   }
-  for (const char* text :
-       {"", "  ", "-", "$", "0x", "2147483648", "-2147483649", "$100000000", "12a", "0xg", "1 2"}) {
+  for (const char* text : {"", "  ", "-", "$", "0x", "2147483648", "-2147483649", "$100000000", "12a", "0xg", "1 2"}) {
     int32_t v = 0;
     EXPECT_FALSE(TryStrToInt(text, v)) << "'" << text << "'";
   }

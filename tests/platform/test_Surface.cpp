@@ -51,7 +51,8 @@ std::string TempPath(const char* name) { return testing::TempDir() + name; }
 TEST(SurfacePng, WrittenFileReadsBackPixelExact) {
   TSurface s(7, 3);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 7; ++x) s.Row(y)[x] = (static_cast<uint32_t>(30 * x) << 16) | (static_cast<uint32_t>(80 * y) << 8) | 0x11;
+    for (int x = 0; x < 7; ++x)
+      s.Row(y)[x] = (static_cast<uint32_t>(30 * x) << 16) | (static_cast<uint32_t>(80 * y) << 8) | 0x11;
   const std::string path = TempPath("surface_roundtrip.png");
   s.SavePng(path);
 

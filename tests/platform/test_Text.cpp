@@ -4,8 +4,8 @@
 // tests hold for whichever installed face the font falls back to.
 #include <gtest/gtest.h>
 
-#include "SurfaceProbe.h"
 #include "Graphics.h"
+#include "SurfaceProbe.h"
 
 namespace {
 

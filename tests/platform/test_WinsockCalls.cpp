@@ -24,9 +24,16 @@ TEST(WinsockStartup, GrantsTheVersionWindowsWould) {
     int Result;
     uint16_t Granted;
   } cases[] = {
-      {0x0202, 0, 0x0202}, {0x0101, 0, 0x0101}, {0x0002, 0, 0x0002}, {0x0102, 0, 0x0102},
-      {0x0302, 0, 0x0202}, {0x0003, 0, 0x0202}, {0x0501, 0, 0x0101},
-      {0x0001, WSAVERNOTSUPPORTED, 0}, {0x0000, WSAVERNOTSUPPORTED, 0}, {0x0100, WSAVERNOTSUPPORTED, 0},
+      {0x0202, 0, 0x0202},
+      {0x0101, 0, 0x0101},
+      {0x0002, 0, 0x0002},
+      {0x0102, 0, 0x0102},
+      {0x0302, 0, 0x0202},
+      {0x0003, 0, 0x0202},
+      {0x0501, 0, 0x0101},
+      {0x0001, WSAVERNOTSUPPORTED, 0},
+      {0x0000, WSAVERNOTSUPPORTED, 0},
+      {0x0100, WSAVERNOTSUPPORTED, 0},
   };
   for (const TCase& c : cases) {
     TWSAData d;
@@ -104,17 +111,18 @@ TEST(WinsockErrors, MapsHostErrnoToWindowsNumbers) {
     int Errno;
     int Wsa;
   } cases[] = {
-      {EWOULDBLOCK, 10035}, {EAGAIN, 10035},       {EINPROGRESS, 10035}, {EALREADY, 10037},
-      {ENOTSOCK, 10038},    {EBADF, 10038},        {EMSGSIZE, 10040},    {ECONNREFUSED, 10061},
-      {ECONNRESET, 10054},  {ENETUNREACH, 10051},  {ETIMEDOUT, 10060},   {EADDRINUSE, 10048},
-      {EINVAL, 10022},      {ENOTCONN, 10057},     {EPIPE, 10058},       {ESHUTDOWN, 10058},
+      {EWOULDBLOCK, 10035},  {EAGAIN, 10035},      {EINPROGRESS, 10035}, {EALREADY, 10037},
+      {ENOTSOCK, 10038},     {EBADF, 10038},       {EMSGSIZE, 10040},    {ECONNREFUSED, 10061},
+      {ECONNRESET, 10054},   {ENETUNREACH, 10051}, {ETIMEDOUT, 10060},   {EADDRINUSE, 10048},
+      {EINVAL, 10022},       {ENOTCONN, 10057},    {EPIPE, 10058},       {ESHUTDOWN, 10058},
       {EHOSTUNREACH, 10065}, {EACCES, 10013},      {EISCONN, 10056},     {ECONNABORTED, 10053},
-      {EMFILE, 10024},      {ENOBUFS, 10055},      {EINTR, 10004},       {EADDRNOTAVAIL, 10049},
+      {EMFILE, 10024},       {ENOBUFS, 10055},     {EINTR, 10004},       {EADDRNOTAVAIL, 10049},
       {EAFNOSUPPORT, 10047}, {ENOPROTOOPT, 10042}, {EOPNOTSUPP, 10045},  {EFAULT, 10014},
       {EDESTADDRREQ, 10039}, {ENETDOWN, 10050},    {EHOSTDOWN, 10064},   {0, 0},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(Winsock::Detail::ErrorFromErrno(c.Errno), c.Wsa) << "errno " << c.Errno << " (" << std::strerror(c.Errno) << ")";
+    EXPECT_EQ(Winsock::Detail::ErrorFromErrno(c.Errno), c.Wsa)
+        << "errno " << c.Errno << " (" << std::strerror(c.Errno) << ")";
   EXPECT_EQ(Winsock::Detail::ErrorFromErrno(EDOM), WSAEINVAL) << "unknown errno values map to WSAEINVAL";
 }
 

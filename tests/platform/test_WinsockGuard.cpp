@@ -25,8 +25,8 @@ constexpr uint32_t kAuditArch = AUDIT_ARCH_AARCH64;
 constexpr uint32_t kAuditArch = 0;
 #endif
 
-constexpr int kSentExit = 99;        // the child made a call that could send
-constexpr int kNoSandboxExit = 98;   // the filter could not be installed
+constexpr int kSentExit = 99;       // the child made a call that could send
+constexpr int kNoSandboxExit = 98;  // the filter could not be installed
 
 void SendingCallMade(int) { _exit(kSentExit); }
 
@@ -103,7 +103,7 @@ using WinsockGuard = TStarted;
 
 #define RUN_WITHOUT_SENDING(...)                                              \
   do {                                                                        \
-    if (kAuditArch == 0) GTEST_SKIP() << "no seccomp filter for this CPU";   \
+    if (kAuditArch == 0) GTEST_SKIP() << "no seccomp filter for this CPU";    \
     bool sandboxed = true;                                                    \
     std::string problems = RunWithoutSending(__VA_ARGS__, sandboxed);         \
     if (!sandboxed) GTEST_SKIP() << "seccomp filters are not available here"; \

@@ -36,14 +36,21 @@ TEST(WinsockInetAddr, ReadsTheFormsWindowsReads) {
     const char* Text;
     uint32_t HostOrder;
   } good[] = {
-      {"10.1.1.1", 0x0A010101},      {"192.168.1.1", 0xC0A80101}, {"127.1", 0x7F000001},
-      {"0x7f.1", 0x7F000001},        {"010.0.0.1", 0x08000001},   {"10.65535", 0x0A00FFFF},
-      {"1.2.65535", 0x0102FFFF},     {"3232235777", 0xC0A80101},  {"1.2.3.4 junk", 0x01020304},
-      {"255.255.255.255", 0xFFFFFFFF}, {"0.0.0.0", 0},
+      {"10.1.1.1", 0x0A010101},
+      {"192.168.1.1", 0xC0A80101},
+      {"127.1", 0x7F000001},
+      {"0x7f.1", 0x7F000001},
+      {"010.0.0.1", 0x08000001},
+      {"10.65535", 0x0A00FFFF},
+      {"1.2.65535", 0x0102FFFF},
+      {"3232235777", 0xC0A80101},
+      {"1.2.3.4 junk", 0x01020304},
+      {"255.255.255.255", 0xFFFFFFFF},
+      {"0.0.0.0", 0},
   };
   for (const auto& c : good) EXPECT_EQ(InetAddr(c.Text), Htonl(c.HostOrder)) << "'" << c.Text << "'";
-  const char* bad[] = {"", "abc", "1.2.3.256", "1.2.3.4.5", "1..2.3", "1.2.3.", "08.1.1.1", "0x", "4294967296",
-                       "256.1", "1.2.3.4x", "-1.2.3.4"};
+  const char* bad[] = {"",         "abc", "1.2.3.256",  "1.2.3.4.5", "1..2.3",   "1.2.3.",
+                       "08.1.1.1", "0x",  "4294967296", "256.1",     "1.2.3.4x", "-1.2.3.4"};
   for (const char* t : bad) EXPECT_EQ(InetAddr(t), INADDR_NONE) << "'" << t << "' must be refused";
 }
 
@@ -60,15 +67,15 @@ const char kHosts[] =
     "# comment line\n"
     "127.0.0.1\tlocalhost\n"
     "10.1.1.1   modem Modem.Local   # the router\n"  // aliases; a trailing comment
-    "::1 ip6-only ip6-localhost\n"                    // IPv6 only
+    "::1 ip6-only ip6-localhost\n"                   // IPv6 only
     "fe80::1%lo linklocal\n"
-    "192.168.1.1 modem\n"                             // later entry for a listed name: ignored
-    "not-an-address broken\n"                         // malformed address
+    "192.168.1.1 modem\n"      // later entry for a listed name: ignored
+    "not-an-address broken\n"  // malformed address
     "::2 both\n"
-    "127.0.0.2 both\n"                                // IPv4 after IPv6: still found
+    "127.0.0.2 both\n"  // IPv4 after IPv6: still found
     "\r\n"
-    "172.16.0.5 crlf\r\n"                             // DOS line end
-    "  203.0.113.9 indented";                         // no final newline
+    "172.16.0.5 crlf\r\n"      // DOS line end
+    "  203.0.113.9 indented";  // no final newline
 
 // Catches hosts-file reading that misses aliases, case, comments or line ends.
 TEST(WinsockHostsFile, AnswersNamesLikeTheResolver) {

@@ -92,7 +92,8 @@ void IgnoreSignal(int) {}
 
 // Catches a signal ending the wait early: Windows' select knows no signals.
 TEST_F(WinsockSelect, SignalDoesNotEndTheWait) {
-  struct sigaction sa {}, old{};
+  struct sigaction sa {
+  }, old{};
   sa.sa_handler = IgnoreSignal;  // no SA_RESTART: poll fails with EINTR
   sigemptyset(&sa.sa_mask);
   ASSERT_EQ(sigaction(SIGUSR1, &sa, &old), 0);

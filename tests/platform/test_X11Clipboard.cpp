@@ -75,7 +75,8 @@ class TForeignOwner {
     close(ready[0]);
   }
   ~TForeignOwner() {
-    if (FStop[1] >= 0) [[maybe_unused]] ssize_t n = write(FStop[1], "q", 1);
+    if (FStop[1] >= 0) [[maybe_unused]]
+      ssize_t n = write(FStop[1], "q", 1);
     if (FThread.joinable()) FThread.join();
     if (FStop[0] >= 0) close(FStop[0]);
     if (FStop[1] >= 0) close(FStop[1]);

@@ -37,9 +37,9 @@ TEST_F(X11DisplayTest, DragPostsMovesWithTheLeftButtonFlag) {
   MakeWindow(200, 100, "drag");
   ASSERT_TRUE(ShowAndWait(true)) << "window not on screen within 5 s";
   std::string id = std::to_string(Id());
-  ASSERT_EQ(RunTool("xdotool mousemove --window " + id + " 10 10 mousedown 1 mousemove --window " + id +
-                " 60 40 mouseup 1"),
-            0);
+  ASSERT_EQ(
+      RunTool("xdotool mousemove --window " + id + " 10 10 mousedown 1 mousemove --window " + id + " 60 40 mouseup 1"),
+      0);
   ASSERT_TRUE(PumpUntil([&] { return Has(WM_LBUTTONUP); })) << "no WM_LBUTTONUP within 5 s";
   std::vector<TMsg> moves = Messages(WM_MOUSEMOVE);
   ASSERT_FALSE(moves.empty()) << "no WM_MOUSEMOVE";

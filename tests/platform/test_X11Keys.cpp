@@ -12,11 +12,26 @@ TEST(X11Keys, EditingAndNavigationKeysMapToWindowsVirtualKeys) {
   struct {
     KeySym sym;
     uint16_t vk;
-  } cases[] = {{XK_Tab, VK_TAB},       {XK_Return, VK_RETURN},  {XK_KP_Enter, VK_RETURN}, {XK_Escape, VK_ESCAPE},
-               {XK_BackSpace, VK_BACK}, {XK_Delete, VK_DELETE}, {XK_Left, VK_LEFT},       {XK_Right, VK_RIGHT},
-               {XK_Up, VK_UP},         {XK_Down, VK_DOWN},      {XK_Home, VK_HOME},       {XK_End, VK_END},
-               {XK_Insert, VK_INSERT}, {XK_space, VK_SPACE},    {XK_F1, VK_F1},           {XK_a, 'A'},
-               {XK_z, 'Z'},            {XK_N, 'N'},             {XK_0, '0'},              {XK_9, '9'},
+  } cases[] = {{XK_Tab, VK_TAB},
+               {XK_Return, VK_RETURN},
+               {XK_KP_Enter, VK_RETURN},
+               {XK_Escape, VK_ESCAPE},
+               {XK_BackSpace, VK_BACK},
+               {XK_Delete, VK_DELETE},
+               {XK_Left, VK_LEFT},
+               {XK_Right, VK_RIGHT},
+               {XK_Up, VK_UP},
+               {XK_Down, VK_DOWN},
+               {XK_Home, VK_HOME},
+               {XK_End, VK_END},
+               {XK_Insert, VK_INSERT},
+               {XK_space, VK_SPACE},
+               {XK_F1, VK_F1},
+               {XK_a, 'A'},
+               {XK_z, 'Z'},
+               {XK_N, 'N'},
+               {XK_0, '0'},
+               {XK_9, '9'},
                {XK_KP_Left, VK_LEFT}};
   for (const auto& c : cases) {
     X11::TKeyInput k = TranslateKey(c.sym, c.sym, 0);
@@ -72,11 +87,10 @@ TEST(X11Keys, TypedCharactersArriveInWindows1252) {
   struct {
     KeySym sym;
     int byte;
-  } cases[] = {{XK_a, 'a'},          {XK_eacute, 0xE9},      {XK_ssharp, 0xDF},         {XK_EuroSign, 0x80},
-               {0x10020AC, 0x80},    {0x1000152, 0x8C},      {XK_Scaron, 0x8A},         {0x1002014, 0x97},
-               {0x1004E2D, -1},      {XK_BackSpace, 0x08},   {XK_Return, 0x0D},         {XK_KP_Enter, 0x0D},
-               {XK_Escape, 0x1B},    {XK_Tab, 0x09},         {XK_Delete, -1},           {XK_Left, -1},
-               {XK_F1, -1},          {XK_KP_Add, '+'},       {0x1000085, -1}};
+  } cases[] = {{XK_a, 'a'},       {XK_eacute, 0xE9},   {XK_ssharp, 0xDF}, {XK_EuroSign, 0x80}, {0x10020AC, 0x80},
+               {0x1000152, 0x8C}, {XK_Scaron, 0x8A},   {0x1002014, 0x97}, {0x1004E2D, -1},     {XK_BackSpace, 0x08},
+               {XK_Return, 0x0D}, {XK_KP_Enter, 0x0D}, {XK_Escape, 0x1B}, {XK_Tab, 0x09},      {XK_Delete, -1},
+               {XK_Left, -1},     {XK_F1, -1},         {XK_KP_Add, '+'},  {0x1000085, -1}};
   for (const auto& c : cases) {
     X11::TKeyInput k = TranslateKey(c.sym, c.sym, 0);
     if (c.byte < 0) {

@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Messages.h"
@@ -30,7 +30,6 @@ using Winsock::MSG_OOB;
 using Winsock::MSG_PEEK;
 using Winsock::SOCK_DGRAM;
 using Winsock::SOCK_STREAM;
-
 
 // A descriptor made with the host's calls, closed at scope end.
 struct THostFd {

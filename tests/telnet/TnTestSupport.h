@@ -208,9 +208,11 @@ class TTelnetServer {
   std::string Start(const std::string& greeting) {
     const std::string busybox = FindProgram("busybox");
     if (busybox.empty()) return "busybox not found (busybox-static provides telnetd)";
-    const std::string script = FDir.Write("login.sh", "#!/bin/sh\nprintf '" + greeting + "\\r\\n'\nexec sleep 5\n", true);
+    const std::string script =
+        FDir.Write("login.sh", "#!/bin/sh\nprintf '" + greeting + "\\r\\n'\nexec sleep 5\n", true);
     Port = FreePort();
-    if (std::string e = FChild.Start({busybox, "telnetd", "-F", "-p", std::to_string(Port), "-b", "127.0.0.1", "-l", script});
+    if (std::string e =
+            FChild.Start({busybox, "telnetd", "-F", "-p", std::to_string(Port), "-b", "127.0.0.1", "-l", script});
         !e.empty())
       return e;
     if (!WaitListening(Port)) return "busybox telnetd does not listen on port " + std::to_string(Port);
@@ -330,8 +332,8 @@ class TEngine {
       std::string t;
       const bool bytes = id == tnevDataIn || id == tnevSubOption;
       const bool text = (id == tnevConnected || id == tnevDisconnected || id == tnevError) ? i == 1
-                        : id == tnevConnectionStatus                                     ? i != 1
-                                                                                         : false;
+                        : id == tnevConnectionStatus                                       ? i != 1
+                                                                                           : false;
       if (bytes) {
         // The engine promises a NUL after the block during the call.
         EXPECT_EQ(reinterpret_cast<const char*>(argv[i])[argl[i]], '\0') << "no NUL after the block of event " << id;

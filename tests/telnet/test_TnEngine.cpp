@@ -182,8 +182,7 @@ TEST_F(TnEngineTelnetd, DataFlowsThroughTheLoopAfterConnect) {
   ASSERT_EQ(E.Connect("127.0.0.1"), 0);
   inConnect = false;
   EXPECT_FALSE(dataInConnect);
-  EXPECT_TRUE(E.PumpUntil([&] { return E.Data().find("Titanium") != std::string::npos; }))
-      << Join(E.Shown());
+  EXPECT_TRUE(E.PumpUntil([&] { return E.Data().find("Titanium") != std::string::npos; })) << Join(E.Shown());
   E.Disconnect();
 }
 
@@ -315,7 +314,10 @@ TEST_F(TnEngineScripted, SmallBufferDeliversEveryByteInPieces) {
   Start({std::string("send:") + "61006263" + "ff" + "ff" + "64656667", "hold"});
   ASSERT_EQ(E.Connect("127.0.0.1"), 0);
   ASSERT_TRUE(E.PumpUntil([&] { return E.Data().size() >= 8; })) << Join(E.Shown());
-  EXPECT_EQ(E.Data(), std::string("a\0bc\xff" "defg", 9).substr(0, E.Data().size()));
+  EXPECT_EQ(E.Data(), std::string("a\0bc\xff"
+                                  "defg",
+                                  9)
+                          .substr(0, E.Data().size()));
   EXPECT_EQ(E.Data().size(), 9u);
   E.Disconnect();
 }

@@ -53,16 +53,17 @@ class TnFirewallRealProxy : public TEngineTest {
         << shown;
   }
   std::string DanteConfig(uint16_t port) {
-    return Dir.Write("dante.conf", "logoutput: " + Dir.Path() + "/danted.log\ninternal: 127.0.0.1 port = " +
-                                       std::to_string(port) +
+    return Dir.Write("dante.conf", "logoutput: " + Dir.Path() +
+                                       "/danted.log\ninternal: 127.0.0.1 port = " + std::to_string(port) +
                                        "\nexternal: 127.0.0.1\nsocksmethod: none\nclientmethod: none\n"
                                        "user.privileged: root\nuser.unprivileged: root\n"
                                        "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
                                        "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 protocol: tcp }\n");
   }
   std::string TinyproxyConfig(uint16_t port, const std::string& auth) {
-    return Dir.Write("tinyproxy.conf", "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 60\nMaxClients 10\n" +
-                                           "ConnectPort " + std::to_string(Server.Port) + "\n" + auth);
+    return Dir.Write("tinyproxy.conf", "Port " + std::to_string(port) +
+                                           "\nListen 127.0.0.1\nTimeout 60\nMaxClients 10\n" + "ConnectPort " +
+                                           std::to_string(Server.Port) + "\n" + auth);
   }
   TTelnetServer Server;
   TTempDir Dir;
@@ -174,7 +175,8 @@ class TnFirewallScripted : public TEngineTest {
     EXPECT_EQ(e.Connect(host), 118);
     EXPECT_EQ(e.LastError(), text);
     EXPECT_EQ(Join(e.Shown()), "Status(Firewall connection complete.,0,OK) | Error(118," + text + ") | Connected(118," +
-                                   text + ") | Status(Firewall host disconnected.,0,OK) | "
+                                   text +
+                                   ") | Status(Firewall host disconnected.,0,OK) | "
                                    "Status(Remote host disconnected.,0,OK) | Disconnected(0,OK)");
     EXPECT_EQ(e.Get(tnpConnected), 0);
     EXPECT_EQ(e.Setting("SocketHandle"), "-1");
@@ -183,7 +185,10 @@ class TnFirewallScripted : public TEngineTest {
   TEngine E;
 };
 
-const std::string kSocks4Request = "04011234" "7f000001" "00";  // no user
+const std::string kSocks4Request =
+    "04011234"
+    "7f000001"
+    "00";  // no user
 
 // Catches a SOCKS 4 reply code mapped to the wrong text.
 TEST_F(TnFirewallScripted, Socks4ReplyCodes) {
@@ -212,13 +217,22 @@ TEST_F(TnFirewallScripted, Socks4ReplyCodes) {
 // Catches telnet data glued to a SOCKS 4 reply being dropped or parsed as part of the reply.
 TEST_F(TnFirewallScripted, Socks4ReplyFollowedByDataInOneBlock) {
   E.SetText(tnpFirewallUser, "joe");
-  Start(tfSOCKS4, {"expect:12", "send:005a000000000000" "6869" "fffb01" "2121", "hold"});
+  Start(tfSOCKS4, {"expect:12",
+                   "send:005a000000000000"
+                   "6869"
+                   "fffb01"
+                   "2121",
+                   "hold"});
   ASSERT_EQ(E.Connect("127.0.0.1"), 0) << E.LastError();
   EXPECT_FALSE(E.Has(tnevDataIn)) << "no data inside Connect";
   ASSERT_TRUE(E.PumpUntil([&] { return E.Data() == "hi!!"; })) << Join(E.Shown());
   EXPECT_NE(Join(E.Shown()).find("DataIn(hi) | Will(1) | DataIn(!!)"), std::string::npos) << Join(E.Shown());
   E.Disconnect();
-  EXPECT_EQ(Hex(Peer.Received()), "04011234" "7f000001" "6a6f65" "00");
+  EXPECT_EQ(Hex(Peer.Received()),
+            "04011234"
+            "7f000001"
+            "6a6f65"
+            "00");
 }
 
 // Catches data glued to the reply being stranded when no Connect waits to post a read (the
@@ -258,7 +272,11 @@ TEST_F(TnFirewallScripted, Socks5ReplyCodes) {
     e.Set(tnpRemotePort, 0x1234);
     EXPECT_EQ(e.Connect("127.0.0.1"), 118);
     EXPECT_EQ(e.LastError(), texts[code]);
-    EXPECT_EQ(Hex(peer.Received()), "050100" "05010001" "7f000001" "1234");
+    EXPECT_EQ(Hex(peer.Received()),
+              "050100"
+              "05010001"
+              "7f000001"
+              "1234");
   }
 }
 
@@ -282,7 +300,10 @@ TEST_F(TnFirewallScripted, Socks5AuthenticationFailure) {
   E.SetText(tnpFirewallPassword, "pw");
   Start(tfSOCKS5, {"expect:4", "send:0502", "expect:6", "send:0101", "hold"});
   ExpectFailure("127.0.0.1", "firewall authentication failed: 1");
-  EXPECT_EQ(Hex(Peer.Received()), "05020002" "010175" "027077");
+  EXPECT_EQ(Hex(Peer.Received()),
+            "05020002"
+            "010175"
+            "027077");
 }
 
 // Catches a reply that arrives one byte at a time being judged before it is complete.
@@ -302,7 +323,11 @@ TEST_F(TnFirewallScripted, Socks5NamesAndTheirLimit) {
   Start(tfSOCKS5, {"expect:3", "send:0500", "expect:16", "send:05000001000000000000", "hold"});
   ASSERT_EQ(E.Connect("*example.org"), 0) << E.LastError();
   E.Disconnect();
-  EXPECT_EQ(Hex(Peer.Received()), "050100" "05010003" "0b" + Hex("example.org") + "1234");
+  EXPECT_EQ(Hex(Peer.Received()),
+            "050100"
+            "05010003"
+            "0b" +
+                Hex("example.org") + "1234");
 
   TScriptedPeer peer;
   ASSERT_TRUE(peer.Start({"expect:3", "send:0500", "hold"}).empty());
@@ -329,7 +354,10 @@ TEST_F(TnFirewallScripted, EmptyRemoteHostAsksTheProxyForAddressZero) {
   Start(tfSOCKS4, {"expect:9", "send:005b000000000000", "hold"});
   EXPECT_EQ(E.Connect(""), 118);
   EXPECT_EQ(E.LastError(), "firewall request rejected or failed");
-  EXPECT_EQ(Hex(Peer.Received()), "04011234" "00000000" "00");
+  EXPECT_EQ(Hex(Peer.Received()),
+            "04011234"
+            "00000000"
+            "00");
 
   TScriptedPeer peer;
   ASSERT_TRUE(peer.Start({"expect:3", "send:0500", "expect:10", "send:05040001000000000000", "hold"}).empty());
@@ -340,14 +368,18 @@ TEST_F(TnFirewallScripted, EmptyRemoteHostAsksTheProxyForAddressZero) {
   e.Set(tnpRemotePort, 0x1234);
   EXPECT_EQ(e.Connect(""), 118);
   EXPECT_EQ(e.LastError(), "host unreachable");
-  EXPECT_EQ(Hex(peer.Received()), "050100" "05010001" "00000000" "1234");
+  EXPECT_EQ(Hex(peer.Received()),
+            "050100"
+            "05010001"
+            "00000000"
+            "1234");
 }
 
 // Catches a timed-out negotiation reported as "Interrupted." because a handler of the close
 // events that follow made a request of its own.
 TEST_F(TnFirewallScripted, TimeoutSurvivesRequestsFromCloseHandlers) {
   Start(tfSOCKS5, {"expect:3", "hold"});  // the greeting is never answered
-  E.Set(tnpTimeout, 1);  // seconds
+  E.Set(tnpTimeout, 1);                   // seconds
   E.OnEvent = [&](const TEvent& ev) {
     if (ev.Id == tnevDisconnected) E.Get(tnpConnected), E.Set(tnpReceiveEnabled, 1);
   };

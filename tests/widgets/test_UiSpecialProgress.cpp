@@ -3,8 +3,8 @@
 // rings and text, loading suppression, and how many times it presents itself.
 #include <climits>
 
-#include "SurfaceProbe.h"
 #include "Headless.h"
+#include "SurfaceProbe.h"
 #include "UiSpecialProgress.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "Input.h"
 #include "Headless.h"
+#include "Input.h"
 #include "UiWizard.h"
 
 using TLog = std::vector<std::string>;

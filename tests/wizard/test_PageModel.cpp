@@ -3,8 +3,8 @@
 // loading, and the errors of the page list and of pages of another wizard.
 #include <algorithm>
 
-#include "WizardFixture.h"
 #include "Edit.h"
+#include "WizardFixture.h"
 
 // Catches a page change whose steps run in the wrong order or skip the focus and OnPage.
 TEST_F(WizardTest, PageChangeRunsItsStepsInOrder) {

@@ -14,12 +14,12 @@
 #include <string>
 #include <thread>
 
-#include "SimModem.h"
-#include "Unit1.h"
 #include "Display.h"
 #include "Files.h"
-#include "ProcessAddress.h"
 #include "Headless.h"
+#include "ProcessAddress.h"
+#include "SimModem.h"
+#include "Unit1.h"
 
 namespace {
 
@@ -86,7 +86,8 @@ class InputX11 : public ::testing::Test {
   // Pumps this process's loop while `act` gives real input from another thread, until it is
   // done and `until` holds; then a little longer, so that whatever the display still holds
   // is handled.
-  void WhilePumping(const std::function<void()>& act, const std::function<bool()>& until = [] { return true; }) {
+  void WhilePumping(
+      const std::function<void()>& act, const std::function<bool()>& until = [] { return true; }) {
     std::atomic<bool> done{false};
     std::thread user([&] {
       act();
@@ -97,9 +98,9 @@ class InputX11 : public ::testing::Test {
     PumpUntil([] { return false; }, 500);
   }
   void ClickAt(int x, int y) {
-    EXPECT_EQ(std::system(("xdotool mousemove --window " + Win + " " + std::to_string(x) + " " + std::to_string(y) +
-                           " click 1")
-                              .c_str()),
+    EXPECT_EQ(std::system(
+                  ("xdotool mousemove --window " + Win + " " + std::to_string(x) + " " + std::to_string(y) + " click 1")
+                      .c_str()),
               0);
   }
   static void WaitFor(const std::function<bool()>& cond) {
@@ -133,12 +134,14 @@ TEST_F(InputX11, DoubleClickDuringTheProbeStaysOnTheVerdictPage) {
     ToConnectionPage();
     F->Edit1->SetText(Address);  // no choice selected: the probe goes to the field's address
     const int before = Modem.TelnetConnections();
-    WhilePumping([&] {
-      ClickAt(kNextX, kNextY);
-      WaitFor([&] { return Modem.TelnetConnections() > before; });
-      usleep(200000);
-      ClickAt(kNextX, kNextY);
-    }, [&] { return Page() == 3; });
+    WhilePumping(
+        [&] {
+          ClickAt(kNextX, kNextY);
+          WaitFor([&] { return Modem.TelnetConnections() > before; });
+          usleep(200000);
+          ClickAt(kNextX, kNextY);
+        },
+        [&] { return Page() == 3; });
     EXPECT_EQ(Page(), 3);
     EXPECT_EQ(Modem.TftpRequests(), 0) << "a write request left without the verdict page being seen";
     delete F;
@@ -156,11 +159,13 @@ TEST_F(InputX11, DoubleClickDuringTheUploadEndsOnTheCompletionPage) {
   F->Edit1->SetText(Address);  // the recovery address, pointed at the modem as a tester would
   WhilePumping([&] { ClickAt(kNextX, kNextY); });
   ASSERT_EQ(Page(), 2);
-  WhilePumping([&] {
-    ClickAt(kNextX, kNextY);
-    WaitFor([&] { return Modem.TftpRequests() > 0; });
-    ClickAt(kNextX, kNextY);
-  }, [&] { return Page() == 5; });
+  WhilePumping(
+      [&] {
+        ClickAt(kNextX, kNextY);
+        WaitFor([&] { return Modem.TftpRequests() > 0; });
+        ClickAt(kNextX, kNextY);
+      },
+      [&] { return Page() == 5; });
   EXPECT_EQ(Page(), 5);
   EXPECT_TRUE(Boxes.empty()) << Boxes.front();
   EXPECT_TRUE(ReadFile(ModemDir + "/TEImage.bin") == Image) << "the modem's copy differs";

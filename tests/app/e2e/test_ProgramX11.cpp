@@ -13,27 +13,27 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Files.h"
+#include "Graphics.h"
+#include "ProcessAddress.h"
 #include "RealTftpServer.h"
 #include "SimModem.h"
-#include "Graphics.h"
-#include "Files.h"
-#include "ProcessAddress.h"
 
 extern char** environ;
 
@@ -147,7 +147,9 @@ class ProgramX11 : public ::testing::Test {
     XGetInputFocus(D, &f, &revert);
     return f;
   }
-  bool WaitFocus(Window w, int ms = 5000) { return WaitUntil([&] { return Focus() == w; }, ms); }
+  bool WaitFocus(Window w, int ms = 5000) {
+    return WaitUntil([&] { return Focus() == w; }, ms);
+  }
   Window FindWindow(const char* name) { return FindByName(D, DefaultRootWindow(D), name); }
   Window Parent(Window w) {
     Window root = 0, parent = 0, *children = nullptr;
@@ -170,8 +172,8 @@ class ProgramX11 : public ::testing::Test {
   // The window as the X server shows it, kept as a PNG in the build tree.
   void SaveShot(Window w, const std::string& name) {
     TRect r = ScreenRect(w);
-    XImage* img = XGetImage(D, w, 0, 0, static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()), AllPlanes,
-                            ZPixmap);
+    XImage* img =
+        XGetImage(D, w, 0, 0, static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()), AllPlanes, ZPixmap);
     ASSERT_NE(img, nullptr);
     TSurface shot(r.Width(), r.Height());
     for (int32_t yy = 0; yy < r.Height(); ++yy)

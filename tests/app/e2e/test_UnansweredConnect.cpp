@@ -10,17 +10,17 @@
 #include <cstdlib>
 #include <thread>
 
-#include "Unit1.h"
-#include "Input.h"
 #include "Headless.h"
-#include "Winsock.h"
+#include "Input.h"
 #include "TnTelnet.h"
+#include "Unit1.h"
+#include "Winsock.h"
 
 namespace {
 
 // Why the private network could not be made, or empty when it was.
 std::string EnterNetworkThatDropsSyns() {
-  static const std::string reason = [] () -> std::string {
+  static const std::string reason = []() -> std::string {
     if (std::system("command -v iptables >/dev/null 2>&1") != 0) return "iptables is not installed";
     if (unshare(CLONE_NEWNET) != 0) return "no private network namespace (unshare needs root)";
     if (std::system("ip link set lo up") != 0) return "cannot bring up loopback";

@@ -9,8 +9,8 @@
 #include <filesystem>
 
 #include "../CliTestSupport.h"
-#include "SimModem.h"
 #include "RealTftpServer.h"
+#include "SimModem.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ class CliPackage : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     Work = new RealPeers::TTempDir;
-    const TRun made = Execute({"cpack", "--config", CPACK_CONFIG, "-G", "DEB", "-B", Work->Path()}, Work->Path(), 300000);
+    const TRun made =
+        Execute({"cpack", "--config", CPACK_CONFIG, "-G", "DEB", "-B", Work->Path()}, Work->Path(), 300000);
     Made = made.Out + made.Err;
     for (const auto& e : fs::directory_iterator(Work->Path()))
       if (e.path().extension() == ".deb") Deb = e.path().string();
@@ -70,16 +71,17 @@ TEST_F(CliPackage, MenuEntryMetadataAndIconsAreValid) {
   const TRun d = Execute({"desktop-file-validate", desktop}, Work->Path());
   EXPECT_EQ(d.Exit, 0) << d.Out << d.Err;
   EXPECT_EQ(d.Out + d.Err, "") << "warnings or hints";
-  const TRun a =
-      Execute({"appstreamcli", "validate", "--no-net", Root + "/usr/share/metainfo/com.pelko.NorvaneUpgradeWizard.metainfo.xml"},
-          Work->Path());
+  const TRun a = Execute({"appstreamcli", "validate", "--no-net",
+                          Root + "/usr/share/metainfo/com.pelko.NorvaneUpgradeWizard.metainfo.xml"},
+                         Work->Path());
   EXPECT_EQ(a.Exit, 0) << a.Out << a.Err;
   const std::string entry = ReadFile(desktop);
   EXPECT_NE(entry.find("\nExec=norvane-upgrade-wizard\n"), std::string::npos) << entry;
   EXPECT_TRUE(fs::exists(Root + "/usr/bin/norvane-upgrade-wizard"));
   for (int size : {16, 24, 32, 48, 64, 128, 256}) {
     const std::string s = std::to_string(size);
-    const std::string png = ReadFile(Root + "/usr/share/icons/hicolor/" + s + "x" + s + "/apps/norvane-upgrade-wizard.png");
+    const std::string png =
+        ReadFile(Root + "/usr/share/icons/hicolor/" + s + "x" + s + "/apps/norvane-upgrade-wizard.png");
     ASSERT_GE(png.size(), 24u) << s;
     auto be32 = [&](size_t at) {
       return static_cast<uint8_t>(png[at]) << 24 | static_cast<uint8_t>(png[at + 1]) << 16 |
