@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kStdOut = 1;
-constexpr int kStdErr = 2;
 constexpr auto kProgressPeriod = std::chrono::milliseconds(100);  // at most ten a second
 
 // ---- shared arithmetic and texts ----
@@ -71,10 +69,10 @@ class TTextReport final : public TCliReport {
   TTextReport(bool quiet, bool bar, int columns) : FQuiet(quiet), FBar(bar), FColumns(columns) {}
 
   void Probed(const std::string& address, const TCliProbeResult& r) override {
-    if (!FQuiet) WriteAll(kStdOut, VerdictLine(address, r) + "\n");
+    if (!FQuiet) WriteAll(csStdOut, VerdictLine(address, r) + "\n");
   }
   void Note(const std::string& text) override {
-    if (!FQuiet) WriteAll(kStdErr, text + "\n");
+    if (!FQuiet) WriteAll(csStdErr, text + "\n");
   }
   void UploadStarted(const TCliUploadPlan& plan) override {
     FPace = TPace{TClock::now(), plan.Size, 0};
@@ -82,8 +80,8 @@ class TTextReport final : public TCliReport {
     FLastTenth = 0;
     FActive = !FQuiet;
     if (!FActive) return;
-    WriteAll(kStdErr, "Sending " + plan.LocalFile + " (" + CliBytesText(plan.Size) + ") to " + plan.Address + " as " +
-                          plan.RemoteName + "\n");
+    WriteAll(csStdErr, "Sending " + plan.LocalFile + " (" + CliBytesText(plan.Size) + ") to " + plan.Address + " as " +
+                           plan.RemoteName + "\n");
     if (FBar) Draw(FPace.Start);
   }
   void Progress(int64_t sent) override {
@@ -105,15 +103,15 @@ class TTextReport final : public TCliReport {
     FActive = false;
     if (FBar) {
       Draw(TClock::now());
-      WriteAll(kStdErr, "\n");
+      WriteAll(csStdErr, "\n");
     }
   }
   void Result(TCliExit code, const std::string& message) override {
     if (message.empty()) return;
     if (code == ceOk) {
-      if (!FQuiet) WriteAll(kStdOut, message + "\n");
+      if (!FQuiet) WriteAll(csStdOut, message + "\n");
     } else {
-      WriteAll(kStdErr, "norvane-upgrade: " + message + "\n");
+      WriteAll(csStdErr, "norvane-upgrade: " + message + "\n");
     }
   }
 
@@ -147,13 +145,13 @@ class TTextReport final : public TCliReport {
     }
     FLine += FTail;
     FLine += "\x1b[K";  // clears what a longer earlier line left
-    WriteAll(kStdErr, FLine);
+    WriteAll(csStdErr, FLine);
   }
   void PlainLine() {
     char buf[96];
     std::snprintf(buf, sizeof buf, "%3d%%  %lld of %lld bytes\n", FPace.Percent(), static_cast<long long>(FPace.Sent),
                   static_cast<long long>(FPace.Total));
-    WriteAll(kStdErr, buf);
+    WriteAll(csStdErr, buf);
   }
 
   const bool FQuiet;
@@ -205,7 +203,7 @@ class TJsonLine {
   }
   void Write() {
     FText += "}\n";
-    WriteAll(kStdOut, FText);
+    WriteAll(csStdOut, FText);
   }
 
  private:

@@ -142,7 +142,7 @@ TCliExit Upload(const TOptions& o, TNetTrivialFTP& client, TCliReport& report, T
       report.Note(std::string("--force: sending although the verdict is \"") + CliVerdictName(r.Verdict) + "\"");
     }
   }
-  CliInterrupt::UploadStarted(plan.Size, mode == omText && IsTerminal(2));
+  CliInterrupt::UploadStarted(plan.Size, mode == omText && IsTerminal(csStdErr));
   const auto timeoutMs = static_cast<int32_t>(std::max(1.0, std::round(o.TimeoutSeconds * 1000)));
   const TCliUploadOutcome outcome = UploadFirmware(client, plan, timeoutMs, report);
   report.Result(outcome.Exit, outcome.Message);
@@ -204,7 +204,7 @@ int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
 
   const TCliOutputMode mode = o.Json ? omJson : o.Quiet ? omQuiet : omText;
   CliInterrupt::Arm(mode);
-  const std::unique_ptr<TCliReport> report = MakeCliReport(mode, IsTerminal(2), TerminalColumns(2));
+  const std::unique_ptr<TCliReport> report = MakeCliReport(mode, IsTerminal(csStdErr), TerminalColumns(csStdErr));
   try {
     TNetTrivialFTP client(nullptr);  // its life keeps the socket stack, which the lookups use too
     return probe->parsed() ? Probe(o, *report) : Upload(o, client, *report, mode);

@@ -5,15 +5,17 @@
 
 #include <cerrno>
 
-bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+// The streams' numbers are their descriptors here.
+bool IsTerminal(TCliStream stream) { return ::isatty(stream) == 1; }
 
-int TerminalColumns(int fd, int fallback) {
+int TerminalColumns(TCliStream stream, int fallback) {
   winsize ws{};
-  if (::ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  if (::ioctl(stream, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
   return fallback;
 }
 
-void WriteAll(int fd, std::string_view text) {
+void WriteAll(TCliStream stream, std::string_view text) {
+  const int fd = stream;
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
