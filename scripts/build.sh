@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one build tree. Usage: scripts/build.sh [normal|asan] (default normal).
+# Configures and builds one build tree. Usage: scripts/build.sh [normal|asan|windows] (default
+# normal); windows cross-builds with mingw-w64 into build-win/.
 # With WIZARD_WERROR=ON in the environment (as CI runs it), warnings are errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,6 +8,7 @@ kind="${1:-normal}"
 case "$kind" in
   normal) dir=build; extra=() ;;
   asan) dir=build-asan; extra=(-DWIZARD_SANITIZE=ON -DWIZARD_BENCH=OFF) ;;
+  windows) dir=build-win; extra=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DWIZARD_BENCH=OFF) ;;
   *) echo "unknown build kind: $kind" >&2; exit 2 ;;
 esac
 generator=()
