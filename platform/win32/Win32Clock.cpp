@@ -1,8 +1,7 @@
-#include "WinPrelude.h"  // first: see there
-
 #include <cstdint>
 
 #include "LoopWait.h"
+#include "WinPrelude.h"  // last: see there
 
 int64_t MonotonicMs() {
   // The performance counter, not GetTickCount64: timers need better than its 10-16 ms steps.

@@ -1,29 +1,10 @@
-#include "WinPrelude.h"  // first: see there
-
 #include <string>
 
-#include "Cp1252.h"
 #include "HostFile.h"
+#include "Win32Text.h"
+#include "WinPrelude.h"  // last: see there
 
 namespace {
-
-// The platform's texts are Windows-1252 bytes; the system's file calls take UTF-16.
-std::wstring Wide(const std::string& text) {
-  std::wstring out;
-  out.reserve(text.size());
-  for (const char c : text) out += static_cast<wchar_t>(Cp1252ToUnicode(static_cast<uint8_t>(c)));
-  return out;
-}
-
-std::string Narrow(const wchar_t* text, size_t length) {
-  std::string out;
-  out.reserve(length);
-  for (size_t i = 0; i < length; ++i) {
-    const int b = UnicodeToCp1252(text[i]);
-    out += b < 0 ? '?' : static_cast<char>(b);
-  }
-  return out;
-}
 
 // The platform's I/O error numbers are the system's own for the common failures.
 int InOutCodeFromError(DWORD e) {
@@ -45,9 +26,10 @@ int InOutCodeFromError(DWORD e) {
 THostFileError LastError() {
   const DWORD e = GetLastError();
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, e, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = n ? Narrow(text, n) : "Error " + std::to_string(e);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, e, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string reason = n ? Cp1252FromWide(text, n) : "Error " + std::to_string(e);
   if (text) LocalFree(text);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
   return THostFileError{InOutCodeFromError(e), reason};
@@ -67,8 +49,8 @@ bool THostFile::Open(const std::string& fileName, TAccess access) {
                                        GENERIC_READ | GENERIC_WRITE};
   static constexpr DWORD kDisposition[] = {OPEN_EXISTING, OPEN_EXISTING, OPEN_EXISTING, CREATE_ALWAYS};
   if (IsOpen()) CloseHandle(Handle(FHandle));
-  const HANDLE h = CreateFileW(Wide(fileName).c_str(), kDesired[access], FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               kDisposition[access], FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = CreateFileW(WideFromCp1252(fileName).c_str(), kDesired[access], FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, kDisposition[access], FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     FHandle = -1;
     FError = LastError();
@@ -134,5 +116,5 @@ bool THostFile::Close() {
 std::string ProgramFileName() {
   std::wstring path(32768, L'\0');
   const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  return n == 0 || n >= path.size() ? std::string() : Narrow(path.data(), n);
+  return n == 0 || n >= path.size() ? std::string() : Cp1252FromWide(path.data(), n);
 }

@@ -1,17 +1,16 @@
-#include "WinPrelude.h"  // first: see there
-
 #include <vector>
 
 #include "LoopWait.h"
 #include "LoopWatch.h"
+#include "WinPrelude.h"  // last: see there
 
 // The thread's own message queue is part of every wait: the display's window and the sockets'
 // notification window receive the system's messages there, and their window procedures turn
 // them into the platform's posted messages. Watched handles are waitable objects (events).
 struct TLoopWait::THost {
-  HANDLE Wake = nullptr;            // auto-reset: one Wake ends one wait
-  std::vector<HANDLE> Handles;      // Wake first, then the watched items with an interest
-  std::vector<size_t> Items;        // the item each handle after the first belongs to
+  HANDLE Wake = nullptr;        // auto-reset: one Wake ends one wait
+  std::vector<HANDLE> Handles;  // Wake first, then the watched items with an interest
+  std::vector<size_t> Items;    // the item each handle after the first belongs to
 };
 
 TLoopWait::TLoopWait() : FHost(std::make_unique<THost>()) {
@@ -49,8 +48,9 @@ void TLoopWait::Wait(std::vector<TWaitItem>& items, int timeoutMs) {
     h.Items.push_back(i);
   }
   const DWORD count = static_cast<DWORD>(h.Handles.size());
-  const DWORD r = MsgWaitForMultipleObjectsEx(count, h.Handles.data(), timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs),
-                                              QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  const DWORD r =
+      MsgWaitForMultipleObjectsEx(count, h.Handles.data(), timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs),
+                                  QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   if (r == WAIT_OBJECT_0 + count) {
     PumpSystemMessages();
   } else if (r > WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + count) {

@@ -1,9 +1,10 @@
 // Internal to the Windows backend: the one way its units see the Windows headers. The platform
-// keeps the system's own names (HWND, PostMessage, GetTickCount, DrawText, ...), several of
-// which the Windows headers also declare, some as macros. So the platform's own declarations
-// come first; the Windows headers are read with their clashing names renamed, and their
-// macros over the platform's names are removed afterwards. A unit of the backend includes this
-// first and calls the Windows functions by their explicit wide names (PostMessageW, ...).
+// keeps the system's own names (HWND, PostMessage, GetTickCount, DrawText, SW_SHOWNORMAL, ...),
+// several of which the Windows headers also declare, some as macros. So the platform's own
+// declarations come first: a unit of the backend includes the platform headers it needs and
+// then this one, last. Every Windows header is read here, with the clashing names renamed, and
+// the macros over the platform's names are removed afterwards; the backend calls the Windows
+// functions by their explicit wide names (PostMessageW, ...).
 #pragma once
 #include "Messages.h"
 
@@ -16,8 +17,13 @@
 #define PostQuitMessage WinPostQuitMessage
 #define Sleep WinSleep  // would be ambiguous with the platform's for int arguments; use SleepEx
 #define WaitMessage WinWaitMessage
+// In this order: the sockets header before the one that would bring the old sockets in, and
+// the shell's after the base.
 #include <winsock2.h>
+
 #include <windows.h>
+
+#include <shellapi.h>
 #undef HWND
 #undef GetTickCount
 #undef PostQuitMessage
@@ -37,6 +43,7 @@
 #undef PostMessage
 #undef SendMessage
 #undef SetPort
+#undef ShellExecute
 #undef TextOut
 #undef min
 #undef max

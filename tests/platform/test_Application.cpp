@@ -2,19 +2,13 @@
 // loop going on after a failing handler, modal boxes answered headless, termination by the
 // main form's title-bar close, and shell execute of a program by name.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <vector>
 
 #include "Display.h"
 #include "Headless.h"
 #include "MessageForm.h"
-#include "Shell.h"
-#include "Streams.h"
 
 // Catches a title that keeps the directory or extension, or changes the first letter's case.
 TEST(Application, TitleFromProgramFileName) {
@@ -216,59 +210,4 @@ TEST(MessageForm, ErrorFlagPutsTheIconLeftOfTheText) {
   EXPECT_EQ(plain.Icon(), nullptr);
   EXPECT_EQ(plain.Text()->Left(), icon.Left) << "no room kept for an icon";
   EXPECT_LT(plain.Height(), error.Height()) << "one line of text is lower than the icon";
-}
-
-namespace {
-std::string MakeTempDir() {
-  char tmpl[] = "/tmp/shellexecXXXXXX";
-  return mkdtemp(tmpl);
-}
-}  // namespace
-
-// Catches a program that is not found in the current directory, not started, or waited for.
-TEST(Shell, OpensProgramByNameFromCurrentDirectory) {
-  std::string dir = MakeTempDir();
-  std::string marker = dir + "/ran";
-  {
-    std::ofstream s(dir + "/restart.exe");
-    s << "#!/bin/sh\necho \"$@\" > '" << marker << "'\n";
-  }
-  chmod((dir + "/restart.exe").c_str(), 0755);
-  char old[4096];
-  ASSERT_NE(getcwd(old, sizeof old), nullptr);
-  ASSERT_EQ(chdir(dir.c_str()), 0);
-  intptr_t r = ShellExecute(0, "open", "restart.exe", "", "", SW_SHOWNORMAL);
-  intptr_t missing = ShellExecute(0, "open", "no-such-program.exe", "", "", SW_SHOWNORMAL);
-  ASSERT_EQ(chdir(old), 0);
-  EXPECT_GT(r, 32);
-  EXPECT_EQ(missing, 2);
-  bool ran = false;
-  for (int i = 0; i < 200 && !ran; ++i) {
-    ran = access(marker.c_str(), F_OK) == 0;
-    if (!ran) usleep(10000);
-  }
-  EXPECT_TRUE(ran) << "the program was started";
-  std::system(("rm -rf '" + dir + "'").c_str());
-}
-
-// Catches a missing file reported with the wrong text, or a size read wrongly.
-TEST(Streams, BinaryFileErrorsAndSize) {
-  TBinaryFile missing("/nonexistent/definitely/TEPatch.bin");
-  try {
-    missing.Reset();
-    FAIL() << "opening a missing file must fail";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.Message(), "File not found");
-    EXPECT_EQ(e.ErrorCode, 2);
-  }
-  std::string dir = MakeTempDir();
-  {
-    std::ofstream s(dir + "/f.bin", std::ios::binary);
-    s << std::string(1500, 'x');
-  }
-  TBinaryFile f(dir + "/f.bin");
-  f.Reset();
-  EXPECT_EQ(f.FileSize(), 1500);
-  f.Close();
-  std::system(("rm -rf '" + dir + "'").c_str());
 }

@@ -127,4 +127,3 @@ TEST(MessageLoop, InputHeldBackDuringALongStepIsDropped) {
   close(fds[0]);
   close(fds[1]);
 }
-
