@@ -77,14 +77,16 @@ fi
 kill "$wm_pid" 2>/dev/null || true
 wait "$wm_pid" 2>/dev/null || true
 wm_pid=
-# The Windows build of what is ported so far, its tests run under Wine beside the Linux ones.
-# One wineserver serves the whole run: a cold one costs seconds per test, and one started by a
-# test would hold ctest's output open.
+# The Windows build of what is ported so far, its tests run under Wine beside the Linux ones,
+# in a Wine prefix of the tree's own. One persistent wineserver serves the whole run, and Wine's
+# own services are started before the tests: started by a test, they would outlive it holding
+# ctest's output open, and a cold start costs seconds per test.
 if [ $status -eq 0 ]; then
   ./scripts/build.sh windows
-  export WINEDEBUG=-all
-  wineserver -p
-  wine cmd /c exit >/dev/null 2>&1 || true
+  export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wine cmd /c exit >/dev/null 2>&1 && wineserver -w  # makes the prefix
+  wineserver -p >/dev/null 2>&1
+  wine cmd /c exit >/dev/null 2>&1  # starts the services under the persistent server
   isolated run_suites -- build-win || status=$?
   wineserver -k || true
 fi
