@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -33,8 +33,7 @@ class UpgradeTest : public ::testing::Test {
     mkdir(ModemDir.c_str(), 0755);
     ASSERT_NE(getcwd(OldCwd, sizeof OldCwd), nullptr);
     ASSERT_EQ(chdir(Dir.c_str()), 0);
-    WriteFile("restart.exe", "#!/bin/sh\ntouch '" + Dir + "/restart-ran'\n");
-    chmod("restart.exe", 0755);
+    std::filesystem::copy_file(RESTART_HELPER, "restart.exe");
     Firmware = RandomBytes(5000, 1);
     WriteFile("TEPatch.bin", Firmware);
     Recovery = RandomBytes(3000, 2);

@@ -27,7 +27,7 @@ TEST(Shell, OpensProgramByNameFromCurrentDirectory) {
   EXPECT_GT(started, 32);
   EXPECT_EQ(missing, 2);
 
-  const fs::path marker = dir / "restart-ran.txt";
+  const fs::path marker = dir / "restart-ran";
   for (int i = 0; i < 500 && ReadFile(marker.string()).empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(ReadFile(marker.string()), "now\n") << "the program ran with its parameters";

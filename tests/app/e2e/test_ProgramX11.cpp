@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -73,10 +74,7 @@ class ProgramX11 : public ::testing::Test {
     char tmpl[] = "/tmp/wizard-e2e-XXXXXX";
     Dir = mkdtemp(tmpl);
     // A restart program that records that it ran.
-    std::ofstream s(Dir + "/restart.exe");
-    s << "#!/bin/sh\ntouch '" << Dir << "/restart-ran'\n";
-    s.close();
-    chmod((Dir + "/restart.exe").c_str(), 0755);
+    std::filesystem::copy_file(RESTART_HELPER, Dir + "/restart.exe");
   }
   void TearDown() override {
     if (Pid > 0) {
