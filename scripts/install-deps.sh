@@ -17,9 +17,10 @@ packages=(
 # The command-line upgrader and its Debian package: argument parsing, JSON in its tests, the
 # manual page made from --help, the package build (file, dpkg-shlibdeps) and Debian's checkers
 # of packages, menu entries and metadata.
-# The Windows build: mingw-w64 with POSIX threads, and Wine to run its tests.
-packages+=(g++-mingw-w64-x86-64-posix wine wine64)
 packages+=(libcli11-dev nlohmann-json3-dev help2man lintian desktop-file-utils appstream file dpkg-dev)
+# The Windows build: mingw-w64 with POSIX threads and its zlib, Wine to run its tests, zip for
+# its download.
+packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 zip)
 
 missing=()
 for p in "${packages[@]}"; do

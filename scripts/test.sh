@@ -77,18 +77,25 @@ fi
 kill "$wm_pid" 2>/dev/null || true
 wait "$wm_pid" 2>/dev/null || true
 wm_pid=
-# The Windows build of what is ported so far, its tests run under Wine beside the Linux ones,
-# in a Wine prefix of the tree's own. One persistent wineserver serves the whole run, and Wine's
-# own services are started before the tests: started by a test, they would outlive it holding
-# ctest's output open, and a cold start costs seconds per test.
+# The Windows build, its tests run under Wine beside the Linux peers, in a Wine prefix of the
+# tree's own. One persistent wineserver serves the whole run, started inside the namespace
+# (Wine's sockets are made by the server, so the server's network is the tests' network), and
+# Wine's own services are started before the tests: started by a test, they would outlive it
+# holding ctest's output open, and a cold start costs seconds per test.
+wine_suites() {
+  wineserver -p >/dev/null 2>&1
+  wine cmd /c exit >/dev/null 2>&1
+  local s=0
+  run_suites -- build-win || s=$?
+  wineserver -k || true
+  return $s
+}
+export -f wine_suites
 if [ $status -eq 0 ]; then
   ./scripts/build.sh windows
   export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wine cmd /c exit >/dev/null 2>&1 && wineserver -w  # makes the prefix
-  wineserver -p >/dev/null 2>&1
-  wine cmd /c exit >/dev/null 2>&1  # starts the services under the persistent server
-  isolated run_suites -- build-win || status=$?
-  wineserver -k || true
+  isolated wine_suites || status=$?
 fi
 # The Debian package of the tested normal tree (the suite's "package" tests made, linted and
 # ran one already), kept in build/ for whoever installs what was tested.
