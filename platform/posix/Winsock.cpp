@@ -1,13 +1,12 @@
 // Windows-Sockets-style calls over the host's sockets.
 //
-// Sections: layer state (start count, socket table); error numbers; start-up; the socket
+// Sections: layer state (socket table, last error); error numbers; start-up; the socket
 // calls (create, close, bind, connect, transfer, names of the ends, blocking mode).
 #include "HostSockets.h"  // first: see there
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 
@@ -21,17 +20,6 @@ using namespace Detail;
 // ---- layer state ----
 
 namespace {
-
-struct TLayerState {
-  std::mutex StartLock;  // orders Startup and Cleanup; Starts is read without it
-  std::atomic<int> Starts{0};
-  TSocketTable Table;
-};
-
-TLayerState& Layer() {
-  static TLayerState* state = new TLayerState();  // lives for the process, like the loop
-  return *state;
-}
 
 thread_local int GLastError = 0;
 
@@ -49,7 +37,10 @@ TSockAddrIn FromHost(const sockaddr_in& sa) { return TSockAddrIn{sa.sin_addr.s_a
 
 namespace Detail {
 
-TSocketTable& SocketTable() { return Layer().Table; }
+TSocketTable& SocketTable() {
+  static TSocketTable* table = new TSocketTable();  // lives for the process, like the loop
+  return *table;
+}
 
 int FailErrno(int posixErrno) { return Fail(ErrorFromErrno(posixErrno)); }
 
@@ -180,20 +171,18 @@ int Startup(uint16_t versionRequested, TWSAData& data) {
   data.iMaxSockets = MaxSockets();
   data.iMaxUdpDg = 65467;  // 65535 less the largest IPv4 header (60) and the UDP header (8)
   if (int e = GrantVersion(versionRequested, data)) return e;
-  std::lock_guard<std::mutex> g(Layer().StartLock);
-  Layer().Starts.fetch_add(1);
+  std::lock_guard<std::mutex> g(StartCount().Lock);
+  StartCount().Count.fetch_add(1);
   return 0;
 }
 
 int Cleanup() {
-  std::lock_guard<std::mutex> g(Layer().StartLock);
-  if (Layer().Starts.load() == 0) return Fail(WSANOTINITIALISED);
+  std::lock_guard<std::mutex> g(StartCount().Lock);
+  if (StartCount().Count.load() == 0) return Fail(WSANOTINITIALISED);
   // As on Windows, the last Cleanup closes whatever sockets are still open.
-  if (Layer().Starts.fetch_sub(1) == 1) CloseAllSockets();
+  if (StartCount().Count.fetch_sub(1) == 1) CloseAllSockets();
   return 0;
 }
-
-bool IsStarted() { return Layer().Starts.load() > 0; }
 
 // ---- the socket calls ----
 

@@ -5,7 +5,6 @@
 #include "WinsockCommon.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -49,9 +48,16 @@ int GrantVersion(uint16_t versionRequested, TWSAData& data) {
   return 0;
 }
 
+TStartCount& StartCount() {
+  static TStartCount* count = new TStartCount();  // lives for the process, like the loop
+  return *count;
+}
+
 bool IsLoopbackAddress(uint32_t addrNetworkOrder) { return (Ntohl(addrNetworkOrder) >> 24) == 127; }
 
 }  // namespace Detail
+
+bool IsStarted() { return StartCount().Count.load() > 0; }
 
 // ---- the loopback guard ----
 

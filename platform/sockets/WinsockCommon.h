@@ -3,9 +3,12 @@
 //
 // Pure work on numbers and texts, plus the loopback guard's switch and the hosts file read
 // under it; any thread. WinsockCommon.cpp also defines the host-independent calls of
-// Winsock.h: descriptor sets, dotted addresses, byte order, the guard and GetHostByName.
+// Winsock.h: IsStarted, descriptor sets, dotted addresses, byte order, the guard and
+// GetHostByName.
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "Winsock.h"
@@ -19,6 +22,14 @@ int Fail(int wsaError);
 // 1.1, 2.0, 2.1, 2.2 that does not exceed it. Fills wVersion and wHighVersion; returns 0, or
 // WSAVERNOTSUPPORTED for a request below 1.1.
 int GrantVersion(uint16_t versionRequested, TWSAData& data);
+
+// The start count behind IsStarted (defined here). Startup and Cleanup hold Lock while they
+// start or end the host's part and change Count; IsStarted reads Count without it.
+struct TStartCount {
+  std::mutex Lock;
+  std::atomic<int> Count{0};
+};
+TStartCount& StartCount();
 
 bool IsLoopbackAddress(uint32_t addrNetworkOrder);
 
