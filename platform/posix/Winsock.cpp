@@ -1,13 +1,12 @@
 // Windows-Sockets-style calls over the host's sockets.
 //
-// Sections: layer state (start count, guard, socket table); error numbers; start-up; the socket
+// Sections: layer state (socket table, last error); error numbers; start-up; the socket
 // calls (create, close, bind, connect, transfer, names of the ends, blocking mode).
 #include "HostSockets.h"  // first: see there
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 
@@ -21,18 +20,6 @@ using namespace Detail;
 // ---- layer state ----
 
 namespace {
-
-struct TLayerState {
-  std::mutex StartLock;  // orders Startup and Cleanup; Starts is read without it
-  std::atomic<int> Starts{0};
-  std::atomic<bool> Guard{false};
-  TSocketTable Table;
-};
-
-TLayerState& Layer() {
-  static TLayerState* state = new TLayerState();  // lives for the process, like the loop
-  return *state;
-}
 
 thread_local int GLastError = 0;
 
@@ -50,11 +37,9 @@ TSockAddrIn FromHost(const sockaddr_in& sa) { return TSockAddrIn{sa.sin_addr.s_a
 
 namespace Detail {
 
-TSocketTable& SocketTable() { return Layer().Table; }
-
-int Fail(int wsaError) {
-  GLastError = wsaError;
-  return SOCKET_ERROR;
+TSocketTable& SocketTable() {
+  static TSocketTable* table = new TSocketTable();  // lives for the process, like the loop
+  return *table;
 }
 
 int FailErrno(int posixErrno) { return Fail(ErrorFromErrno(posixErrno)); }
@@ -64,8 +49,6 @@ int DescriptorOf(TSocket s) {
   if (s < 0 || s > INT_MAX) return Fail(WSAENOTSOCK);
   return static_cast<int>(s);
 }
-
-bool IsLoopbackAddress(uint32_t addrNetworkOrder) { return (ntohl(addrNetworkOrder) >> 24) == 127; }
 
 bool IsSocketDescriptor(int fd) {
   struct stat st {};
@@ -158,14 +141,9 @@ int ErrorFromErrno(int e) {
 int GetLastError() { return GLastError; }
 void SetLastError(int error) { GLastError = error; }
 
-void SetLoopbackGuard(bool on) { Layer().Guard.store(on); }
-bool LoopbackGuard() { return Layer().Guard.load(); }
-
 // ---- start-up ----
 
 namespace {
-
-constexpr uint16_t MakeVersion(uint8_t major, uint8_t minor) { return static_cast<uint16_t>(major | (minor << 8)); }
 
 uint16_t MaxSockets() {
   rlimit rl{};
@@ -188,38 +166,23 @@ void CloseAllSockets() {
 }  // namespace
 
 int Startup(uint16_t versionRequested, TWSAData& data) {
-  const uint8_t major = versionRequested & 0xFF;
-  const uint8_t minor = versionRequested >> 8;
-  data.wHighVersion = MakeVersion(2, 2);
   data.szDescription = "Windows Sockets 2.2 over the host's POSIX sockets";
   data.szSystemStatus = "Running";
   data.iMaxSockets = MaxSockets();
   data.iMaxUdpDg = 65467;  // 65535 less the largest IPv4 header (60) and the UDP header (8)
-  if (major < 1 || (major == 1 && minor < 1)) {
-    data.wVersion = MakeVersion(2, 2);
-    return WSAVERNOTSUPPORTED;
-  }
-  // The highest of 1.1, 2.0, 2.1, 2.2 that does not exceed the request.
-  if (major > 2 || (major == 2 && minor >= 2))
-    data.wVersion = MakeVersion(2, 2);
-  else if (major == 2)
-    data.wVersion = MakeVersion(2, minor);
-  else
-    data.wVersion = MakeVersion(1, 1);
-  std::lock_guard<std::mutex> g(Layer().StartLock);
-  Layer().Starts.fetch_add(1);
+  if (int e = GrantVersion(versionRequested, data)) return e;
+  std::lock_guard<std::mutex> g(StartCount().Lock);
+  StartCount().Count.fetch_add(1);
   return 0;
 }
 
 int Cleanup() {
-  std::lock_guard<std::mutex> g(Layer().StartLock);
-  if (Layer().Starts.load() == 0) return Fail(WSANOTINITIALISED);
+  std::lock_guard<std::mutex> g(StartCount().Lock);
+  if (StartCount().Count.load() == 0) return Fail(WSANOTINITIALISED);
   // As on Windows, the last Cleanup closes whatever sockets are still open.
-  if (Layer().Starts.fetch_sub(1) == 1) CloseAllSockets();
+  if (StartCount().Count.fetch_sub(1) == 1) CloseAllSockets();
   return 0;
 }
-
-bool IsStarted() { return Layer().Starts.load() > 0; }
 
 // ---- the socket calls ----
 

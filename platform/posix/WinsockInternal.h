@@ -15,16 +15,14 @@
 #include "LoopWait.h"
 #include "LoopWatch.h"
 #include "Winsock.h"
+#include "WinsockCommon.h"
 
 namespace Winsock::Detail {
 
-// Sets the last error and returns SOCKET_ERROR, so that failing paths read `return Fail(...)`.
-int Fail(int wsaError);
 int FailErrno(int posixErrno);
 // The host descriptor of `s` when the layer is started and `s` can name one; otherwise sets
 // the last error (10093 or 10038) and returns -1.
 int DescriptorOf(TSocket s);
-bool IsLoopbackAddress(uint32_t addrNetworkOrder);
 // fstat-based: false for closed descriptors and for files, pipes, ...
 bool IsSocketDescriptor(int fd);
 

@@ -13,20 +13,6 @@ namespace Winsock {
 
 using namespace Detail;
 
-void FdZero(TFdSet& set) { set.fd_count = 0; }
-
-bool FdSet(TSocket s, TFdSet& set) {
-  if (FdIsSet(s, set)) return true;
-  if (set.fd_count >= static_cast<uint32_t>(FD_SETSIZE)) return false;
-  set.fd_array[set.fd_count++] = s;
-  return true;
-}
-
-bool FdIsSet(TSocket s, const TFdSet& set) {
-  const uint32_t n = std::min<uint32_t>(set.fd_count, FD_SETSIZE);
-  return std::find(set.fd_array, set.fd_array + n, s) != set.fd_array + n;
-}
-
 namespace {
 
 enum : uint8_t { rdRead = 1, rdWrite = 2, rdError = 4 };

@@ -18,11 +18,12 @@
 #define Sleep WinSleep  // would be ambiguous with the platform's for int arguments; use SleepEx
 #define WaitMessage WinWaitMessage
 // In this order: the sockets header before the one that would bring the old sockets in, and
-// the shell's after the base.
+// the extensions (sockets, shell) after the base.
 #include <winsock2.h>
 
 #include <windows.h>
 
+#include <mswsock.h>
 #include <shellapi.h>
 #undef HWND
 #undef GetTickCount

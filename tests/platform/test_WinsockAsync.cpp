@@ -3,9 +3,9 @@
 // hidden window while the loop is pumped with WaitMessage against a deadline.
 #include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
 
-#include <fcntl.h>
-
+#include <chrono>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace WinsockTest {
@@ -42,14 +42,14 @@ class WinsockAsync : public TStarted {
   }
   // `S` connected (blocking) to a host peer on a fresh listener.
   void Connected() {
-    Listener = HostBound(::SOCK_STREAM, Port);
+    Listener = HostBound(SOCK_STREAM, Port);
     ASSERT_GE(Listener.Fd, 0);
     ASSERT_EQ(Connect(S, Loopback(Port)), 0) << GetLastError();
     Peer = AcceptWithin(Listener.Fd, 2000);
     ASSERT_GE(Peer.Fd, 0) << "accept failed";
   }
   void PeerSends(const std::string& data) {
-    ASSERT_EQ(::send(Peer.Fd, data.data(), data.size(), MSG_NOSIGNAL), static_cast<ssize_t>(data.size()));
+    ASSERT_EQ(HostSend(Peer.Fd, data.data(), data.size()), static_cast<intptr_t>(data.size()));
   }
 
   TNoteWindow Win;
@@ -63,7 +63,7 @@ constexpr uint32_t kAll = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
 
 // Catches a missing or repeated FD_CONNECT / FD_WRITE after a non-blocking connect.
 TEST_F(WinsockAsync, ConnectPostsConnectThenWriteOnce) {
-  Listener = HostBound(::SOCK_STREAM, Port);
+  Listener = HostBound(SOCK_STREAM, Port);
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, kAll), 0) << GetLastError();
   EXPECT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAEWOULDBLOCK) << "AsyncSelect makes the socket non-blocking";
@@ -79,7 +79,7 @@ TEST_F(WinsockAsync, ConnectPostsConnectThenWriteOnce) {
 
 // Catches a refused connect reported as success, without its reason, or followed by others.
 TEST_F(WinsockAsync, RefusedConnectPostsConnectWith10061Only) {
-  THostFd bound = HostBound(::SOCK_STREAM, Port, /*listening=*/false);
+  THostFd bound = HostBound(SOCK_STREAM, Port, /*listening=*/false);
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, kAll), 0);
   EXPECT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAEWOULDBLOCK);
@@ -92,10 +92,10 @@ TEST_F(WinsockAsync, RefusedConnectPostsConnectWith10061Only) {
 // Catches a select on the same socket settling the connect behind the notifier's back, which
 // then never learns that the socket connected and stops reporting data.
 TEST_F(WinsockAsync, SelectDoesNotHideTheConnectFromNotifications) {
-  Listener = HostBound(::SOCK_STREAM, Port);
+  Listener = HostBound(SOCK_STREAM, Port);
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_CONNECT | FD_READ), 0);
   ASSERT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
-  ASSERT_TRUE(HostReady(static_cast<int>(S.S), POLLOUT, 2000)) << "connect never completed";
+  ASSERT_TRUE(HostReady(S.S, hrWrite, 2000)) << "connect never completed";
   TFdSet wr;
   FdSet(S, wr);
   TTimeVal t{2, 0};
@@ -110,10 +110,10 @@ TEST_F(WinsockAsync, SelectDoesNotHideTheConnectFromNotifications) {
 // Catches a repeated connect (the Windows polling idiom) settling the connect behind the
 // notifier's back.
 TEST_F(WinsockAsync, RepeatedConnectDoesNotHideTheConnectFromNotifications) {
-  Listener = HostBound(::SOCK_STREAM, Port);
+  Listener = HostBound(SOCK_STREAM, Port);
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_CONNECT | FD_READ), 0);
   ASSERT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
-  ASSERT_TRUE(HostReady(static_cast<int>(S.S), POLLOUT, 2000)) << "connect never completed";
+  ASSERT_TRUE(HostReady(S.S, hrWrite, 2000)) << "connect never completed";
   EXPECT_EQ(Connect(S, Loopback(Port)), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAEISCONN);
   ASSERT_TRUE(Win.WaitFor(FD_CONNECT)) << Describe(Win.Notes);
@@ -124,7 +124,8 @@ TEST_F(WinsockAsync, RepeatedConnectDoesNotHideTheConnectFromNotifications) {
   EXPECT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
 }
 
-// Catches AsyncSelect on a connected socket not reporting what already holds (Windows does).
+// Catches AsyncSelect on a connected socket not reporting what already holds (Windows does;
+// Wine does not, so the Windows suite skips this under it).
 TEST_F(WinsockAsync, AsyncSelectReportsAnEstablishedConnection) {
   Connected();
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, kAll), 0);
@@ -179,8 +180,8 @@ TEST_F(WinsockAsync, WriteIsRepostedOnlyAfterABlockedSend) {
 
   size_t got = 0;
   while (got < sent) {
-    ASSERT_TRUE(HostReady(Peer.Fd, POLLIN, 2000)) << "peer starved after " << got << " of " << sent;
-    ssize_t n = ::recv(Peer.Fd, chunk.data(), chunk.size(), 0);
+    ASSERT_TRUE(HostReady(Peer.Fd, hrRead, 2000)) << "peer starved after " << got << " of " << sent;
+    const intptr_t n = HostRecv(Peer.Fd, chunk.data(), chunk.size());
     ASSERT_GT(n, 0);
     got += static_cast<size_t>(n);
   }
@@ -190,7 +191,7 @@ TEST_F(WinsockAsync, WriteIsRepostedOnlyAfterABlockedSend) {
 }
 
 // Catches FD_CLOSE held back until queued data is read, an end of stream posted as FD_READ,
-// or FD_CLOSE posted more than once.
+// or FD_CLOSE posted more than once. (Wine holds FD_CLOSE back: skipped under it.)
 TEST_F(WinsockAsync, GracefulCloseIsPostedWithDataStillQueued) {
   Connected();
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_READ | FD_CLOSE), 0);
@@ -209,15 +210,15 @@ TEST_F(WinsockAsync, GracefulCloseIsPostedWithDataStillQueued) {
   EXPECT_EQ(Win.Notes.size(), 2u) << "end of stream is not FD_READ, FD_CLOSE comes once: " << Describe(Win.Notes);
 }
 
-// Catches a reset reported as a graceful close, or its error taken from the program.
+// Catches a reset reported as a graceful close, or its error taken from the program. (A peer
+// under Wine cannot reset: skipped under it.)
 TEST_F(WinsockAsync, ResetPostsCloseWith10054) {
   Connected();
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, kAll), 0);
   ASSERT_TRUE(Win.WaitFor(FD_WRITE)) << Describe(Win.Notes);
   const size_t before = Win.Notes.size();
-  linger l{1, 0};
-  ASSERT_EQ(::setsockopt(Peer.Fd, HostNet::SolSocket, HostNet::SoLinger, &l, sizeof l), 0);
-  Peer = THostFd();  // a zero linger closes with a reset
+  ASSERT_TRUE(HostResetOnClose(Peer.Fd));
+  Peer = THostFd();
   ASSERT_TRUE(Win.WaitFor(FD_CLOSE)) << Describe(Win.Notes);
   Win.Pump(200);
   ASSERT_EQ(Win.Notes.size(), before + 1) << "only FD_CLOSE after the reset: " << Describe(Win.Notes);
@@ -259,7 +260,7 @@ TEST_F(WinsockAsync, CloseSocketEndsNotificationsButPostedOnesArrive) {
   EXPECT_EQ(Win.Notes[0].Event, FD_READ);
   EXPECT_EQ(Win.Notes[0].Sock, static_cast<WPARAM>(s));
   // Our end went away with unread data, so the peer may see a reset: its result does not matter.
-  [[maybe_unused]] ssize_t n = ::send(Peer.Fd, "y", 1, MSG_NOSIGNAL);
+  [[maybe_unused]] const intptr_t n = HostSend(Peer.Fd, "y", 1);
   Peer = THostFd();
   Win.Pump(300);
   EXPECT_EQ(Win.Notes.size(), 1u) << "notified after CloseSocket: " << Describe(Win.Notes);
@@ -274,10 +275,9 @@ TEST_F(WinsockAsync, DatagramSocketsReadAndWrite) {
   ASSERT_EQ(AsyncSelect(u, Win.Wnd(), WM_SOCKET, FD_READ | FD_WRITE), 0);
   ASSERT_TRUE(Win.WaitFor(FD_WRITE)) << Describe(Win.Notes);
   uint16_t peerPort = 0;
-  THostFd peer = HostBound(::SOCK_DGRAM, peerPort);
-  sockaddr_in to = HostLoopback(addr.Port);
-  ASSERT_EQ(::sendto(peer.Fd, "one", 3, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 3);
-  ASSERT_EQ(::sendto(peer.Fd, "", 0, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  THostFd peer = HostBound(SOCK_DGRAM, peerPort);
+  ASSERT_EQ(HostSendTo(peer.Fd, "one", 3, addr.Port), 3);
+  ASSERT_EQ(HostSendTo(peer.Fd, "", 0, addr.Port), 0);
   ASSERT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
   Win.Pump(200);
   EXPECT_EQ(Win.Count(FD_READ), 1u) << Describe(Win.Notes);
@@ -293,7 +293,8 @@ TEST_F(WinsockAsync, DatagramSocketsReadAndWrite) {
 }
 
 // Catches a socket with nothing armed still being polled (level-triggered readiness would then
-// wake the loop over and over while the program sleeps).
+// wake the loop over and over while the program sleeps). (Wine holds FD_CLOSE back until the
+// data is read: skipped under it.)
 TEST_F(WinsockAsync, SocketWithNothingArmedCostsNoCpu) {
   Connected();
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_READ | FD_CLOSE), 0);
@@ -310,14 +311,39 @@ TEST_F(WinsockAsync, SocketWithNothingArmedCostsNoCpu) {
   EXPECT_EQ(Win.Notes.size(), 2u) << Describe(Win.Notes);
 }
 
+// Catches a loop whose wait does not wake for a socket's notification (it would sleep out its
+// whole time), or that spins while it waits for one.
+TEST_F(WinsockAsync, NotificationWakesTheWaitingLoop) {
+  Connected();
+  DrainQueue();
+  ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_READ), 0);
+  std::thread late([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    PeerSends("x");
+  });
+  const auto t0 = Clock::now();
+  const int64_t cpu0 = ThreadCpuMs();
+  const bool woke = WaitMessage(5000);
+  const int64_t waited = MsSince(t0);
+  const int64_t cpu = ThreadCpuMs() - cpu0;
+  late.join();
+  ASSERT_TRUE(woke) << "no notification within 5 s";
+  EXPECT_LT(waited, 2000) << "the wait slept past the notification";
+  EXPECT_LT(cpu, 100) << "the loop spun while it waited";
+  TMsg m;
+  ASSERT_TRUE(PeekMessage(m));
+  EXPECT_EQ(m.message, WM_SOCKET);
+  EXPECT_EQ(WSAGetSelectEvent(m.lParam), FD_READ);
+}
+
 // Catches a zero wait that returns without servicing sockets: a message pump that never
-// blocks would then never see a notification.
+// blocks would then never see a notification. (Windows posts in its own time: skipped there.)
 TEST_F(WinsockAsync, ZeroWaitServicesReadySockets) {
   Connected();
   DrainQueue();
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_READ), 0);
   PeerSends("x");
-  ASSERT_TRUE(HostReady(static_cast<int>(S.S), POLLIN, 2000));
+  ASSERT_TRUE(HostReady(S.S, hrRead, 2000));
   EXPECT_TRUE(WaitMessage(0)) << "the readable socket was not serviced";
   TMsg m;
   ASSERT_TRUE(PeekMessage(m));
@@ -325,15 +351,10 @@ TEST_F(WinsockAsync, ZeroWaitServicesReadySockets) {
   EXPECT_EQ(WSAGetSelectEvent(m.lParam), FD_READ);
 }
 
-// Catches AsyncSelect accepting what it cannot notify about.
-TEST_F(WinsockAsync, RefusesBadWindowsAndNonSockets) {
+// Catches AsyncSelect accepting a window it cannot notify.
+TEST_F(WinsockAsync, RefusesBadWindows) {
   EXPECT_EQ(AsyncSelect(S, 0x7FFFFFF0, WM_SOCKET, FD_READ), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAEINVAL) << "no such window";
-  int p[2];
-  ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
-  THostFd r(p[0]), w(p[1]);
-  EXPECT_EQ(AsyncSelect(p[0], Win.Wnd(), WM_SOCKET, FD_READ), SOCKET_ERROR);
-  EXPECT_EQ(GetLastError(), WSAENOTSOCK) << "a pipe";
 }
 
 }  // namespace

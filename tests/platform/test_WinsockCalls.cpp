@@ -2,15 +2,8 @@
 // semantics, options and the names of a socket's ends.
 #include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
 
-#include <fcntl.h>
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <vector>
-
-#include "WinsockInternal.h"
 
 namespace WinsockTest {
 namespace {
@@ -46,20 +39,6 @@ TEST(WinsockStartup, GrantsTheVersionWindowsWould) {
     }
   }
   EXPECT_FALSE(IsStarted()) << "a refused Startup must not count";
-}
-
-// Catches made-up limits or a missing status text in the start-up record.
-TEST(WinsockStartup, ReportsHonestLimits) {
-  TWSAData d;
-  ASSERT_EQ(Startup(0x0202, d), 0);
-  rlimit rl{};
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &rl), 0);
-  const uint64_t expect = std::min<uint64_t>(rl.rlim_cur, 65535);
-  EXPECT_EQ(d.iMaxSockets, expect) << "iMaxSockets should follow RLIMIT_NOFILE";
-  EXPECT_EQ(d.iMaxUdpDg, 65467) << "largest UDP payload over IPv4 with a full IP header";
-  EXPECT_EQ(d.szSystemStatus, "Running");
-  EXPECT_FALSE(d.szDescription.empty());
-  Cleanup();
 }
 
 // Catches a start count that is not counted, and calls that work without Startup.
@@ -98,32 +77,10 @@ TEST(WinsockStartup, LastCleanupClosesOpenSockets) {
   TSocket s = Socket(AF_INET, SOCK_DGRAM, 0);
   ASSERT_NE(s, INVALID_SOCKET) << GetLastError();
   ASSERT_EQ(Cleanup(), 0);
-  errno = 0;
-  EXPECT_EQ(::fcntl(static_cast<int>(s), F_GETFD), -1) << "socket still open after the last Cleanup";
-  EXPECT_EQ(errno, EBADF);
-}
-
-// ---- error numbers ----
-
-// Catches a wrong or missing entry in the errno to Windows number table.
-TEST(WinsockErrors, MapsHostErrnoToWindowsNumbers) {
-  struct {
-    int Errno;
-    int Wsa;
-  } cases[] = {
-      {EWOULDBLOCK, 10035},  {EAGAIN, 10035},      {EINPROGRESS, 10035}, {EALREADY, 10037},
-      {ENOTSOCK, 10038},     {EBADF, 10038},       {EMSGSIZE, 10040},    {ECONNREFUSED, 10061},
-      {ECONNRESET, 10054},   {ENETUNREACH, 10051}, {ETIMEDOUT, 10060},   {EADDRINUSE, 10048},
-      {EINVAL, 10022},       {ENOTCONN, 10057},    {EPIPE, 10058},       {ESHUTDOWN, 10058},
-      {EHOSTUNREACH, 10065}, {EACCES, 10013},      {EISCONN, 10056},     {ECONNABORTED, 10053},
-      {EMFILE, 10024},       {ENOBUFS, 10055},     {EINTR, 10004},       {EADDRNOTAVAIL, 10049},
-      {EAFNOSUPPORT, 10047}, {ENOPROTOOPT, 10042}, {EOPNOTSUPP, 10045},  {EFAULT, 10014},
-      {EDESTADDRREQ, 10039}, {ENETDOWN, 10050},    {EHOSTDOWN, 10064},   {0, 0},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(Winsock::Detail::ErrorFromErrno(c.Errno), c.Wsa)
-        << "errno " << c.Errno << " (" << std::strerror(c.Errno) << ")";
-  EXPECT_EQ(Winsock::Detail::ErrorFromErrno(EDOM), WSAEINVAL) << "unknown errno values map to WSAEINVAL";
+  ASSERT_EQ(Startup(0x0202, d), 0);
+  EXPECT_EQ(CloseSocket(s), SOCKET_ERROR) << "socket still open after the last Cleanup";
+  EXPECT_EQ(GetLastError(), WSAENOTSOCK);
+  Cleanup();
 }
 
 using WinsockCalls = TStarted;
@@ -131,7 +88,7 @@ using WinsockCalls = TStarted;
 // Catches failing calls that do not return SOCKET_ERROR with the Windows number set.
 TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
   uint16_t port = 0;
-  THostFd bound = HostBound(::SOCK_STREAM, port, /*listening=*/false);  // bound, nobody listens
+  THostFd bound = HostBound(SOCK_STREAM, port, /*listening=*/false);  // bound, nobody listens
   ASSERT_GE(bound.Fd, 0);
   {
     TSock s(SOCK_STREAM);
@@ -139,7 +96,7 @@ TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
     EXPECT_EQ(GetLastError(), WSAECONNREFUSED) << "blocking connect to a port nobody listens on";
   }
   uint16_t lport = 0;
-  THostFd listener = HostBound(::SOCK_STREAM, lport);
+  THostFd listener = HostBound(SOCK_STREAM, lport);
   ASSERT_GE(listener.Fd, 0);
   {
     TSock s(SOCK_STREAM);
@@ -180,36 +137,16 @@ TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
   EXPECT_EQ(GetLastError(), WSAESOCKTNOSUPPORT);
 }
 
-// Catches CloseSocket closing something that is not a socket (Windows refuses with 10038).
-TEST_F(WinsockCalls, CloseSocketRefusesOtherDescriptors) {
-  int p[2];
-  ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
-  THostFd r(p[0]), w(p[1]);
-  EXPECT_EQ(CloseSocket(p[0]), SOCKET_ERROR);
-  EXPECT_EQ(GetLastError(), WSAENOTSOCK);
-  EXPECT_EQ(::fcntl(p[0], F_GETFD) >= 0, true) << "the pipe was closed";
-}
-
-// Catches sockets that leak into spawned programs.
-TEST_F(WinsockCalls, SocketsAreCloseOnExec) {
-  TSock s(SOCK_STREAM);
-  ASSERT_NE(s.S, INVALID_SOCKET);
-  EXPECT_TRUE(::fcntl(static_cast<int>(s.S), F_GETFD) & FD_CLOEXEC);
-}
-
-// Catches a reset connection reported as end of stream or as the host's EPIPE.
+// Catches a reset connection reported as end of stream or as the host's EPIPE. (A peer under
+// Wine cannot reset: skipped under it.)
 TEST_F(WinsockCalls, ReceiveAfterPeerResetGives10054) {
-  uint16_t port = 0;
-  THostFd listener = HostBound(::SOCK_STREAM, port);
   TSock s(SOCK_STREAM);
-  ASSERT_EQ(Connect(s, Loopback(port)), 0) << GetLastError();
-  THostFd peer = AcceptWithin(listener.Fd, 2000);
-  ASSERT_GE(peer.Fd, 0);
-  linger l{1, 0};
-  ASSERT_EQ(::setsockopt(peer.Fd, HostNet::SolSocket, HostNet::SoLinger, &l, sizeof l), 0);
-  peer = THostFd();  // closing with a zero linger sends a reset
+  THostFd peer = ConnectToPeer(s);
+  ASSERT_GE(peer.Fd, 0) << GetLastError();
+  ASSERT_TRUE(HostResetOnClose(peer.Fd));
+  peer = THostFd();
   char b[8];
-  ASSERT_TRUE(HostReady(static_cast<int>(s.S), POLLIN, 2000)) << "reset never arrived";
+  ASSERT_TRUE(HostReady(s.S, hrRead, 2000)) << "reset never arrived";
   EXPECT_EQ(Recv(s, b, sizeof b, 0), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAECONNRESET);
 }
@@ -280,88 +217,38 @@ TEST_F(WinsockCalls, ZeroLengthDatagramReturnsZeroWithSender) {
   EXPECT_EQ(from.Addr, LoopbackAddr());
 }
 
-// Catches oversized sends passed as some other error, and a refused datagram reported as the
-// host's ECONNREFUSED instead of Windows' reset.
-TEST_F(WinsockCalls, DatagramErrorsAsWindowsReportsThem) {
-  uint16_t port = 0;
-  THostFd gone = HostBound(::SOCK_DGRAM, port);
-  gone = THostFd();  // the port is now closed: a datagram to it draws "port unreachable"
+// Catches oversized sends passed as some other error.
+TEST_F(WinsockCalls, OversizedDatagramGives10040) {
   TSock s(SOCK_DGRAM);
   std::vector<char> huge(70000, 'h');
-  EXPECT_EQ(SendTo(s, huge.data(), 70000, 0, Loopback(port)), SOCKET_ERROR);
+  EXPECT_EQ(SendTo(s, huge.data(), 70000, 0, Loopback(9)), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAEMSGSIZE);
-  ASSERT_EQ(Connect(s, Loopback(port)), 0) << GetLastError();
-  ASSERT_EQ(Send(s, "ping", 4, 0), 4) << GetLastError();
-  ASSERT_TRUE(HostReady(static_cast<int>(s.S), POLLIN | POLLERR, 2000)) << "no ICMP answer on loopback";
+}
+
+// Catches a port-unreachable answer to an earlier datagram failing the next receive on an
+// unconnected socket: Windows reports one as 10054 unless the backend switches that off, and the
+// TFTP client would end its transfer on it. (Wine reports none, so there this cannot fail.)
+TEST_F(WinsockCalls, PortUnreachableDoesNotFailAnUnconnectedDatagramSocket) {
+  uint16_t gonePort = 0, peerPort = 0;
+  THostFd gone = HostBound(SOCK_DGRAM, gonePort);
+  gone = THostFd();  // the port is now closed: a datagram to it draws "port unreachable"
+  THostFd peer = HostBound(SOCK_DGRAM, peerPort);
+  ASSERT_GE(peer.Fd, 0);
+  TSock s(SOCK_DGRAM);
+  ASSERT_EQ(SendTo(s, "lost", 4, 0, Loopback(gonePort)), 4) << GetLastError();
+  ASSERT_EQ(SendTo(s, "ping", 4, 0, Loopback(peerPort)), 4) << GetLastError();
   char b[8];
-  EXPECT_EQ(Recv(s, b, sizeof b, 0), SOCKET_ERROR);
-  EXPECT_EQ(GetLastError(), WSAECONNRESET);
+  ASSERT_TRUE(HostReady(peer.Fd, hrRead, 2000)) << "the ping did not arrive";
+  ASSERT_EQ(HostRecv(peer.Fd, b, sizeof b), 4);
+  TSockAddrIn mine;
+  ASSERT_EQ(GetSockName(s, mine), 0);
+  ASSERT_EQ(HostSendTo(peer.Fd, "pong", 4, mine.Port), 4);
+  TSockAddrIn from;
+  EXPECT_EQ(RecvFrom(s, b, sizeof b, 0, &from), 4) << "error " << GetLastError();
+  EXPECT_EQ(from.Port, peerPort);
 }
 
 // ---- options ----
-
-// Catches a Windows option value passed to the host unmapped (SOL_SOCKET is 0xFFFF there).
-TEST_F(WinsockCalls, BooleanOptionsMapToTheHostOnes) {
-  TSock u(SOCK_DGRAM);
-  TSock t(SOCK_STREAM);
-  struct {
-    TSocket S;
-    int Level, Name, HostLevel, HostName;
-    const char* What;
-  } cases[] = {
-      {u, SOL_SOCKET, SO_BROADCAST, HostNet::SolSocket, HostNet::SoBroadcast, "SO_BROADCAST"},
-      {t, SOL_SOCKET, SO_KEEPALIVE, HostNet::SolSocket, HostNet::SoKeepAlive, "SO_KEEPALIVE"},
-      {t, SOL_SOCKET, SO_OOBINLINE, HostNet::SolSocket, HostNet::SoOobInline, "SO_OOBINLINE"},
-      {t, SOL_SOCKET, SO_REUSEADDR, HostNet::SolSocket, HostNet::SoReuseAddr, "SO_REUSEADDR"},
-      {t, IPPROTO_TCP, TCP_NODELAY, ::IPPROTO_TCP, HostNet::TcpNoDelay, "TCP_NODELAY"},
-  };
-  for (const auto& c : cases) {
-    const int fd = static_cast<int>(c.S);
-    int v = -1, len = sizeof v;
-    ASSERT_EQ(GetSockOpt(c.S, c.Level, c.Name, &v, &len), 0) << c.What << " " << GetLastError();
-    EXPECT_EQ(v, 0) << c.What << " is off by default";
-    EXPECT_EQ(len, 4) << c.What;
-    int on = 5;  // any non-zero value means TRUE
-    ASSERT_EQ(SetSockOpt(c.S, c.Level, c.Name, &on, sizeof on), 0) << c.What << " " << GetLastError();
-    int host = 0;
-    socklen_t hlen = sizeof host;
-    ASSERT_EQ(::getsockopt(fd, c.HostLevel, c.HostName, &host, &hlen), 0);
-    EXPECT_NE(host, 0) << c.What << " did not reach the host option";
-    ASSERT_EQ(GetSockOpt(c.S, c.Level, c.Name, &v, &len), 0);
-    EXPECT_EQ(v, 1) << c.What << " reads back as TRUE";
-  }
-}
-
-// Catches the Windows linger layout (two 16-bit fields) read as the host's two ints.
-TEST_F(WinsockCalls, LingerUsesTheWindowsLayout) {
-  TSock t(SOCK_STREAM);
-  const int fd = static_cast<int>(t.S);
-  const uint16_t set[2] = {1, 7};
-  ASSERT_EQ(SetSockOpt(t, SOL_SOCKET, SO_LINGER, set, sizeof set), 0) << GetLastError();
-  linger host{};
-  socklen_t hlen = sizeof host;
-  ASSERT_EQ(::getsockopt(fd, HostNet::SolSocket, HostNet::SoLinger, &host, &hlen), 0);
-  EXPECT_EQ(host.l_onoff, 1);
-  EXPECT_EQ(host.l_linger, 7);
-  uint16_t got[2] = {0, 0};
-  int len = sizeof got;
-  ASSERT_EQ(GetSockOpt(t, SOL_SOCKET, SO_LINGER, got, &len), 0);
-  EXPECT_EQ(len, 4);
-  EXPECT_EQ(got[0], 1);
-  EXPECT_EQ(got[1], 7);
-  int dont = -1;
-  len = sizeof dont;
-  ASSERT_EQ(GetSockOpt(t, SOL_SOCKET, SO_DONTLINGER, &dont, &len), 0);
-  EXPECT_EQ(dont, 0) << "lingering is on";
-  dont = 1;
-  ASSERT_EQ(SetSockOpt(t, SOL_SOCKET, SO_DONTLINGER, &dont, sizeof dont), 0);
-  hlen = sizeof host;
-  ASSERT_EQ(::getsockopt(fd, HostNet::SolSocket, HostNet::SoLinger, &host, &hlen), 0);
-  EXPECT_EQ(host.l_onoff, 0) << "SO_DONTLINGER switches lingering off";
-  EXPECT_EQ(host.l_linger, 7) << "and keeps the time";
-  EXPECT_EQ(SetSockOpt(t, SOL_SOCKET, SO_LINGER, set, 2), SOCKET_ERROR);
-  EXPECT_EQ(GetLastError(), WSAEFAULT) << "a linger value shorter than its struct";
-}
 
 // Catches unknown options or levels passed through, and sizes reported in the host's units.
 TEST_F(WinsockCalls, OtherOptionsAndRefusals) {
@@ -391,11 +278,6 @@ TEST_F(WinsockCalls, OtherOptionsAndRefusals) {
   EXPECT_EQ(SetSockOpt(t, SOL_SOCKET, 6, &v, sizeof v), SOCKET_ERROR)
       << "the host's own SO_BROADCAST number (6) means nothing here";
   EXPECT_EQ(GetLastError(), WSAENOPROTOOPT);
-  EXPECT_EQ(SetSockOpt(t, SOL_SOCKET, SO_KEEPALIVE, &v, 2), SOCKET_ERROR);
-  EXPECT_EQ(GetLastError(), WSAEFAULT) << "value shorter than an int";
-  len = 2;
-  EXPECT_EQ(GetSockOpt(t, SOL_SOCKET, SO_KEEPALIVE, &v, &len), SOCKET_ERROR);
-  EXPECT_EQ(GetLastError(), WSAEFAULT) << "buffer shorter than an int";
 }
 
 // ---- names of the ends ----
@@ -412,10 +294,10 @@ TEST_F(WinsockCalls, SocketNamesAsWindowsGivesThem) {
   ASSERT_EQ(GetSockName(u, a), 0);
   EXPECT_NE(a.Port, 0);
   EXPECT_EQ(a.Addr, LoopbackAddr());
-  EXPECT_EQ(HostPort(static_cast<int>(u.S)), a.Port) << "port must be in host order";
+  EXPECT_EQ(HostPort(u.S), a.Port) << "port must be in host order";
 
   uint16_t port = 0;
-  THostFd listener = HostBound(::SOCK_STREAM, port);
+  THostFd listener = HostBound(SOCK_STREAM, port);
   TSock t(SOCK_STREAM);
   ASSERT_EQ(Connect(t, Loopback(port)), 0);
   ASSERT_EQ(GetPeerName(t, a), 0);
@@ -423,14 +305,22 @@ TEST_F(WinsockCalls, SocketNamesAsWindowsGivesThem) {
   EXPECT_EQ(a.Addr, LoopbackAddr());
 }
 
-// Catches a socket left blocking by SetNonBlocking(true) or the reverse.
-TEST_F(WinsockCalls, SetNonBlockingSwitchesTheHostFlag) {
-  TSock s(SOCK_STREAM);
-  const int fd = static_cast<int>(s.S);
-  ASSERT_EQ(SetNonBlocking(s, true), 0);
-  EXPECT_TRUE(::fcntl(fd, F_GETFL) & O_NONBLOCK);
-  ASSERT_EQ(SetNonBlocking(s, false), 0);
-  EXPECT_FALSE(::fcntl(fd, F_GETFL) & O_NONBLOCK);
+// ---- the loopback guard ----
+
+// Catches a guard that blocks the loopback range it must let through.
+TEST_F(WinsockCalls, GuardLetsLoopbackTrafficThrough) {
+  ASSERT_TRUE(LoopbackGuard());
+  uint16_t port = 0;
+  THostFd rx = HostBound(SOCK_DGRAM, port);
+  ASSERT_GE(rx.Fd, 0);
+  TSock u(SOCK_DGRAM);
+  EXPECT_EQ(SendTo(u, "ok", 2, 0, Loopback(port)), 2) << GetLastError();
+  EXPECT_TRUE(HostReady(rx.Fd, hrRead, 2000)) << "the datagram did not arrive";
+  ASSERT_EQ(Connect(u, Loopback(port)), 0) << GetLastError();
+  EXPECT_EQ(Send(u, "ok", 2, 0), 2) << GetLastError();
+  TSock u2(SOCK_DGRAM);
+  EXPECT_EQ(SendTo(u2, "x", 1, 0, TSockAddrIn{InetAddr("127.0.0.2"), port}), 1)
+      << "all of 127.0.0.0/8 is loopback; error " << GetLastError();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The loopback guard. Checks that must show that no packet left run in a child process in which
-// the system calls that can send (connect, sendto, sendmsg, sendmmsg) are trapped by a seccomp
-// filter and end the child: a guard that let one through fails the test, and still sends nothing.
+// The loopback guard on POSIX hosts. Its checks (WinsockGuardChecks.h) run in a child process
+// in which the system calls that can send (connect, sendto, sendmsg, sendmmsg) are trapped by a
+// seccomp filter and end the child: a guard that let one through fails the test, and still
+// sends nothing.
 #include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
 
 #include <linux/audit.h>
@@ -13,6 +14,8 @@
 
 #include <cstddef>
 #include <string>
+
+#include "WinsockGuardChecks.h"
 
 namespace WinsockTest {
 namespace {
@@ -95,10 +98,6 @@ std::string RunWithoutSending(std::string (*body)(), bool& sandboxed) {
   return report;
 }
 
-void Check(std::string& report, bool ok, const std::string& what) {
-  if (!ok) report += what + "\n";
-}
-
 using WinsockGuard = TStarted;
 
 #define RUN_WITHOUT_SENDING(...)                                              \
@@ -129,72 +128,17 @@ TEST_F(WinsockGuard, SandboxCatchesASendingCall) {
 
 // Catches a guard that lets connect reach the host for an address outside 127.0.0.0/8.
 TEST_F(WinsockGuard, ConnectOutsideLoopbackFailsBeforeAnySystemCall) {
-  RUN_WITHOUT_SENDING([] {
-    std::string r;
-    TSocket t = Socket(AF_INET, SOCK_STREAM, 0);
-    Check(r, Connect(t, TSockAddrIn{InetAddr("10.1.1.1"), 23}) == SOCKET_ERROR, "TCP connect to 10.1.1.1 succeeded");
-    Check(r, GetLastError() == WSAENETUNREACH, "TCP connect: error " + std::to_string(GetLastError()));
-    TSockAddrIn local;
-    Check(r, GetSockName(t, local) == SOCKET_ERROR && GetLastError() == WSAEINVAL,
-          "the TCP socket got bound: connect reached the host");
-    TSocket u = Socket(AF_INET, SOCK_DGRAM, 0);
-    Check(r, Connect(u, TSockAddrIn{InetAddr("192.168.1.1"), 69}) == SOCKET_ERROR, "UDP connect succeeded");
-    Check(r, GetLastError() == WSAENETUNREACH, "UDP connect: error " + std::to_string(GetLastError()));
-    return r;
-  });
+  RUN_WITHOUT_SENDING(ConnectOutsideLoopbackIsRefused);
 }
 
 // Catches a guard that lets a datagram reach the host for an address outside 127.0.0.0/8,
 // the broadcast address included.
 TEST_F(WinsockGuard, SendToOutsideLoopbackFailsBeforeAnySystemCall) {
-  RUN_WITHOUT_SENDING([] {
-    std::string r;
-    TSocket u = Socket(AF_INET, SOCK_DGRAM, 0);
-    int on = 1;
-    // Only the guard is under test: the sends below are refused whether this took or not.
-    (void)SetSockOpt(u, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    for (const char* to : {"192.168.1.1", "10.1.1.2", "255.255.255.255", "0.0.0.0"}) {
-      SetLastError(0);
-      Check(r, SendTo(u, "x", 1, 0, TSockAddrIn{InetAddr(to), 69}) == SOCKET_ERROR,
-            std::string("SendTo ") + to + " succeeded");
-      Check(r, GetLastError() == WSAENETUNREACH,
-            std::string("SendTo ") + to + ": error " + std::to_string(GetLastError()));
-    }
-    TSockAddrIn local;
-    Check(r, GetSockName(u, local) == SOCKET_ERROR && GetLastError() == WSAEINVAL,
-          "the UDP socket got bound: sendto reached the host");
-    return r;
-  });
+  RUN_WITHOUT_SENDING(SendToOutsideLoopbackIsRefused);
 }
 
 // Catches a name lookup that asks a DNS server while the guard is on.
-TEST_F(WinsockGuard, NamesAreAnsweredWithoutTheNetwork) {
-  RUN_WITHOUT_SENDING([] {
-    std::string r;
-    uint32_t addr = 0;
-    Check(r, GetHostByName("localhost", addr) == 0 && addr == Htonl(0x7F000001u), "localhost");
-    int e = GetHostByName("no-such-host.invalid", addr);
-    Check(r, e == WSAHOST_NOT_FOUND, "unknown name: " + std::to_string(e));
-    Check(r, GetHostByName("192.168.1.1", addr) == 0 && addr == InetAddr("192.168.1.1"), "dotted name");
-    return r;
-  });
-}
-
-// Catches a guard that blocks the loopback range it must let through.
-TEST_F(WinsockGuard, LetsLoopbackTrafficThrough) {
-  ASSERT_TRUE(LoopbackGuard());
-  uint16_t port = 0;
-  THostFd rx = HostBound(::SOCK_DGRAM, port);
-  ASSERT_GE(rx.Fd, 0);
-  TSock u(SOCK_DGRAM);
-  EXPECT_EQ(SendTo(u, "ok", 2, 0, Loopback(port)), 2) << GetLastError();
-  EXPECT_TRUE(HostReady(rx.Fd, POLLIN, 2000)) << "the datagram did not arrive";
-  ASSERT_EQ(Connect(u, Loopback(port)), 0) << GetLastError();
-  EXPECT_EQ(Send(u, "ok", 2, 0), 2) << GetLastError();
-  TSock u2(SOCK_DGRAM);
-  EXPECT_EQ(SendTo(u2, "x", 1, 0, TSockAddrIn{InetAddr("127.0.0.2"), port}), 1)
-      << "all of 127.0.0.0/8 is loopback; error " << GetLastError();
-}
+TEST_F(WinsockGuard, NamesAreAnsweredWithoutTheNetwork) { RUN_WITHOUT_SENDING(NamesAreAnsweredWithoutTheNetwork); }
 
 }  // namespace
 }  // namespace WinsockTest

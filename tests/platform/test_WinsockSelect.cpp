@@ -1,22 +1,12 @@
 // Descriptor sets and select against real loopback sockets: the Windows meaning of the three
-// sets, the timeout forms, signals, and descriptors past the host's fd_set limit.
+// sets and the timeout forms.
 #include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
-
-#include <pthread.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <thread>
 
 namespace WinsockTest {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int64_t MsSince(Clock::time_point t) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
 
 // Catches a set that grows past its 64 entries or stores a socket twice.
 TEST(WinsockFdSet, HoldsAtMost64DistinctSockets) {
@@ -88,52 +78,11 @@ TEST_F(WinsockSelect, NullTimeoutWaitsUntilReady) {
   EXPECT_TRUE(FdIsSet(rx, rd));
 }
 
-void IgnoreSignal(int) {}
-
-// Catches a signal ending the wait early: Windows' select knows no signals.
-TEST_F(WinsockSelect, SignalDoesNotEndTheWait) {
-  struct sigaction sa {
-  }, old{};
-  sa.sa_handler = IgnoreSignal;  // no SA_RESTART: poll fails with EINTR
-  sigemptyset(&sa.sa_mask);
-  ASSERT_EQ(sigaction(SIGUSR1, &sa, &old), 0);
-  TSock rx(SOCK_DGRAM);
-  ASSERT_EQ(Bind(rx, Loopback(0)), 0);
-  TSockAddrIn rxAddr;
-  ASSERT_EQ(GetSockName(rx, rxAddr), 0);
-  TSock tx(SOCK_DGRAM);
-  const pthread_t self = pthread_self();
-
-  std::thread poke([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    pthread_kill(self, SIGUSR1);
-  });
-  TFdSet rd;
-  FdSet(rx, rd);
-  TTimeVal shortWait{0, 300000};
-  const auto t0 = Clock::now();
-  EXPECT_EQ(Select(&rd, nullptr, nullptr, &shortWait), 0) << "error " << GetLastError();
-  EXPECT_GE(MsSince(t0), 250) << "the signal cut the wait short";
-  poke.join();
-
-  std::thread pokeThenSend([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    pthread_kill(self, SIGUSR1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    (void)SendTo(tx, "s", 1, 0, rxAddr);  // a lost datagram shows as the wait timing out
-  });
-  FdSet(rx, rd);
-  TTimeVal longWait{5, 0};
-  EXPECT_EQ(Select(&rd, nullptr, nullptr, &longWait), 1) << "error " << GetLastError();
-  pokeThenSend.join();
-  sigaction(SIGUSR1, &old, nullptr);
-}
-
 // Catches a failed non-blocking connect shown as writable (the host says so; Windows puts it
 // in the error set only) and its reason lost.
 TEST_F(WinsockSelect, FailedConnectShowsInErrorSetOnly) {
   uint16_t port = 0;
-  THostFd bound = HostBound(::SOCK_STREAM, port, /*listening=*/false);
+  THostFd bound = HostBound(SOCK_STREAM, port, /*listening=*/false);
   TSock s(SOCK_STREAM);
   ASSERT_EQ(SetNonBlocking(s, true), 0);
   ASSERT_EQ(Connect(s, Loopback(port)), SOCKET_ERROR);
@@ -154,11 +103,11 @@ TEST_F(WinsockSelect, FailedConnectShowsInErrorSetOnly) {
 // connect, before its timeout, or spins on the error until then.
 TEST_F(WinsockSelect, FailedConnectAskedAsWritableWaitsOutTheTimeout) {
   uint16_t port = 0;
-  THostFd bound = HostBound(::SOCK_STREAM, port, /*listening=*/false);
+  THostFd bound = HostBound(SOCK_STREAM, port, /*listening=*/false);
   TSock s(SOCK_STREAM);
   ASSERT_EQ(SetNonBlocking(s, true), 0);
   ASSERT_EQ(Connect(s, Loopback(port)), SOCKET_ERROR);
-  ASSERT_TRUE(HostReady(static_cast<int>(s.S), POLLOUT, 2000)) << "connect outcome never came";
+  ASSERT_TRUE(HostReady(s.S, hrWrite, 2000)) << "connect outcome never came";
   TFdSet wr;
   FdSet(s, wr);
   TTimeVal t{0, 200000};
@@ -172,7 +121,7 @@ TEST_F(WinsockSelect, FailedConnectAskedAsWritableWaitsOutTheTimeout) {
 // Catches a completed connect not shown as writable, or shown as an error.
 TEST_F(WinsockSelect, CompletedConnectShowsWritable) {
   uint16_t port = 0;
-  THostFd listener = HostBound(::SOCK_STREAM, port);
+  THostFd listener = HostBound(SOCK_STREAM, port);
   TSock s(SOCK_STREAM);
   ASSERT_EQ(SetNonBlocking(s, true), 0);
   int r = Connect(s, Loopback(port));
@@ -207,7 +156,7 @@ TEST_F(WinsockSelect, ConnectUnderWayIsNeitherWritableNorFailed) {
 // Catches a peer's close not shown as readable (Windows: recv would return 0).
 TEST_F(WinsockSelect, PeerCloseShowsReadable) {
   uint16_t port = 0;
-  THostFd listener = HostBound(::SOCK_STREAM, port);
+  THostFd listener = HostBound(SOCK_STREAM, port);
   TSock s(SOCK_STREAM);
   ASSERT_EQ(Connect(s, Loopback(port)), 0);
   THostFd peer = AcceptWithin(listener.Fd, 2000);
@@ -219,30 +168,6 @@ TEST_F(WinsockSelect, PeerCloseShowsReadable) {
   EXPECT_EQ(Select(&rd, nullptr, nullptr, &t), 1);
   char b[4];
   EXPECT_EQ(Recv(s, b, sizeof b, 0), 0);
-}
-
-// Catches a select built on the host's fd_set, which cannot hold descriptors from 1024 up.
-TEST_F(WinsockSelect, WorksWithDescriptorsAbove1023) {
-  rlimit rl{};
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &rl), 0);
-  if (rl.rlim_cur < 1600) {
-    rl.rlim_cur = std::min<rlim_t>(1600, rl.rlim_max);
-    setrlimit(RLIMIT_NOFILE, &rl);
-  }
-  if (rl.rlim_cur < 1600) GTEST_SKIP() << "descriptor limit below 1600";
-  TSock rx(SOCK_DGRAM);
-  ASSERT_EQ(Bind(rx, Loopback(0)), 0);
-  TSockAddrIn rxAddr;
-  ASSERT_EQ(GetSockName(rx, rxAddr), 0);
-  THostFd high(::dup3(static_cast<int>(rx.S), 1500, O_CLOEXEC));
-  ASSERT_EQ(high.Fd, 1500);
-  TSock tx(SOCK_DGRAM);
-  ASSERT_EQ(SendTo(tx, "hi", 2, 0, rxAddr), 2);
-  TFdSet rd;
-  FdSet(1500, rd);
-  TTimeVal t{2, 0};
-  EXPECT_EQ(Select(&rd, nullptr, nullptr, &t), 1);
-  EXPECT_TRUE(FdIsSet(1500, rd));
 }
 
 // Catches select used as a plain sleep (Windows refuses) and closed sockets not reported.

@@ -1,11 +1,10 @@
 // Shared by the socket layer's tests: a fixture that starts the layer, real loopback peers made
-// with the host's calls, and a hidden window that collects AsyncSelect notifications while the
-// loop is pumped against a deadline.
+// with the host's calls (HostPeer.h, one per host), and a hidden window that collects
+// AsyncSelect notifications while the loop is pumped against a deadline.
 #pragma once
-#include "HostSockets.h"  // first: see there
+#include "HostPeer.h"  // first: on POSIX hosts it brings the host's socket headers in order
 
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -31,21 +30,6 @@ using Winsock::MSG_PEEK;
 using Winsock::SOCK_DGRAM;
 using Winsock::SOCK_STREAM;
 
-// A descriptor made with the host's calls, closed at scope end.
-struct THostFd {
-  int Fd = -1;
-  THostFd() = default;
-  explicit THostFd(int fd) : Fd(fd) {}
-  THostFd(THostFd&& o) noexcept : Fd(o.Fd) { o.Fd = -1; }
-  THostFd& operator=(THostFd&& o) noexcept {
-    std::swap(Fd, o.Fd);
-    return *this;
-  }
-  ~THostFd() {
-    if (Fd >= 0) ::close(Fd);
-  }
-};
-
 // A socket of the layer, closed at scope end.
 struct TSock {
   TSocket S = INVALID_SOCKET;
@@ -60,59 +44,20 @@ struct TSock {
 inline uint32_t LoopbackAddr() { return Htonl(0x7F000001u); }
 inline TSockAddrIn Loopback(uint16_t port) { return TSockAddrIn{LoopbackAddr(), port}; }
 
-inline sockaddr_in HostLoopback(uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = HostNet::AfInet;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sa.sin_port = htons(port);
-  return sa;
+// Connects `s` (blocking) to a fresh loopback listener of the host's and returns the peer it
+// accepted; its Fd is -1 when a step failed.
+inline THostFd ConnectToPeer(TSocket s) {
+  uint16_t port = 0;
+  THostFd listener = HostBound(SOCK_STREAM, port);
+  if (listener.Fd < 0 || Connect(s, Loopback(port)) != 0) return THostFd();
+  return AcceptWithin(listener.Fd, 2000);
 }
 
-inline uint16_t HostPort(int fd) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  return ntohs(sa.sin_port);
-}
+using Clock = std::chrono::steady_clock;
 
-// A host socket of `type` bound to 127.0.0.1 on a free port; listening when it is a stream.
-inline THostFd HostBound(int type, uint16_t& port, bool listening = true) {
-  THostFd fd(::socket(HostNet::AfInet, type | SOCK_CLOEXEC, 0));
-  sockaddr_in sa = HostLoopback(0);
-  if (fd.Fd < 0 || ::bind(fd.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return THostFd();
-  if (type == ::SOCK_STREAM && listening && ::listen(fd.Fd, 16) != 0) return THostFd();
-  port = HostPort(fd.Fd);
-  return fd;
+inline int64_t MsSince(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
 }
-
-// Waits up to `ms` for `events` on a host descriptor.
-inline bool HostReady(int fd, short events, int ms) {
-  pollfd p{fd, events, 0};
-  return ::poll(&p, 1, ms) == 1;
-}
-
-inline THostFd AcceptWithin(int listenFd, int ms) {
-  if (!HostReady(listenFd, POLLIN, ms)) return THostFd();
-  return THostFd(::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC));
-}
-
-// A listener whose accept queue is full: the host drops the SYN of any further connect, which
-// stays under way. For observing a connect that has not completed.
-struct TStuckListener {
-  THostFd Listen;
-  THostFd Filler;
-  uint16_t Port = 0;
-  bool Make() {
-    Listen = THostFd(::socket(HostNet::AfInet, ::SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in sa = HostLoopback(0);
-    if (::bind(Listen.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) return false;
-    if (::listen(Listen.Fd, 0) != 0) return false;  // room for the filler only
-    Port = HostPort(Listen.Fd);
-    Filler = THostFd(::socket(HostNet::AfInet, ::SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sa = HostLoopback(Port);
-    return ::connect(Filler.Fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
-  }
-};
 
 // Ends the test executable with a message when a blocking step outlives `seconds`, so that a
 // wait without a time limit fails instead of hanging.
@@ -160,12 +105,6 @@ class TStarted : public ::testing::Test {
  private:
   TWatchdog FDog{CurrentTestName(), 30};
 };
-
-inline int64_t ThreadCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 constexpr uint32_t WM_SOCKET = WM_USER + 1;
 
