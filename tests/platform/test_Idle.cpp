@@ -1,18 +1,11 @@
 // Idle costs nothing: a shown form left in the loop uses (almost) no CPU.
-#include <time.h>
+#include <cstdio>
 
 #include "Button.h"
+#include "CpuTime.h"
 #include "Edit.h"
 #include "Headless.h"
 #include "Label.h"
-
-namespace {
-double ProcessCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-}  // namespace
 
 // Catches a loop that polls, spins or repaints while nothing happens.
 TEST(Idle, ShownFormInTheLoopUsesNoCpu) {
