@@ -31,6 +31,7 @@ TEST(Idle, ShownFormInTheLoopUsesNoCpu) {
   uint32_t elapsed = GetTickCount() - t0;
   double cpu = ProcessCpuMs() - cpu0;
   EXPECT_GE(elapsed, 4990u);
-  EXPECT_LT(cpu, 10.0) << "CPU used in " << elapsed << " ms of idling";
+  // At most one tick of the coarsest process clock a host has (Wine counts in 10 ms ticks).
+  EXPECT_LE(cpu, 10.0) << "CPU used in " << elapsed << " ms of idling";
   std::printf("idle: %.2f ms of CPU in %u ms\n", cpu, elapsed);
 }

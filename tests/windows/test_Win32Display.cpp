@@ -203,6 +203,12 @@ TEST_F(Win32DisplayTest, SystemInputArrivesAsTheFormsMessages) {
     in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &in, sizeof in);
   };
+  auto press = [&](WORD modifier, WORD letter) {
+    key(modifier, false);
+    key(letter, false);
+    key(letter, true);
+    key(modifier, true);
+  };
   mouse(MOUSEEVENTF_LEFTDOWN);
   const TMsg* down = FRecorder.Await(WM_LBUTTONDOWN);
   ASSERT_NE(down, nullptr) << "no click arrived";
@@ -219,10 +225,7 @@ TEST_F(Win32DisplayTest, SystemInputArrivesAsTheFormsMessages) {
   EXPECT_EQ(LParamY(up->lParam), 10);
 
   FRecorder.Messages().clear();
-  key(VK_SHIFT, false);
-  key('A', false);
-  key('A', true);
-  key(VK_SHIFT, true);
+  press(VK_SHIFT, 'A');
   const TMsg* ch = FRecorder.Await(WM_CHAR);
   ASSERT_NE(ch, nullptr) << "no character typed";
   EXPECT_EQ(ch->wParam, WPARAM{'A'});
@@ -233,10 +236,7 @@ TEST_F(Win32DisplayTest, SystemInputArrivesAsTheFormsMessages) {
 
   FRecorder.Messages().clear();
   // Ctrl+H: the system types a backspace for it, X11 nothing; the forms expect nothing.
-  key(VK_CONTROL, false);
-  key('H', false);
-  key('H', true);
-  key(VK_CONTROL, true);
+  press(VK_CONTROL, 'H');
   const TMsg* chord = FRecorder.Await(WM_KEYDOWN);
   ASSERT_NE(chord, nullptr);
   EXPECT_EQ(ShiftFromKeyLParam(chord->lParam), TShiftState{ssCtrl});
@@ -313,7 +313,8 @@ TEST_F(Win32DisplayTest, DialogIsOwnedModalFixedCentredAndHandsTheActivationBack
 // another program's text not turned back into the code page.
 TEST_F(Win32DisplayTest, ClipboardIsUnicodeTextBothWays) {
   FDisplay->SetClipboardText("5 \x80 \x96 caf\xE9");
-  ASSERT_TRUE(OpenClipboard(nullptr));
+  // Another program (the desktop's clipboard manager) may hold it open for a moment.
+  ASSERT_TRUE(PumpUntil([] { return OpenClipboard(nullptr) != FALSE; }, 2000));
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   ASSERT_NE(data, nullptr) << "no CF_UNICODETEXT";
   EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"5 \u20AC \u2013 caf\u00E9");
