@@ -12,15 +12,15 @@
 #include <cwchar>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "Cp1252.h"
 #include "Display.h"
 #include "Form.h"
 #include "Graphics.h"
 #include "SysUtils.h"
-#include "Win32Display.h"  // last: brings in WinPrelude.h
 #include "Win32Text.h"
+
+#include "Win32Display.h"  // last: brings in WinPrelude.h
 
 namespace {
 
