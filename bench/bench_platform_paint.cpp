@@ -67,7 +67,7 @@ void BM_FullRepaintHeadless(benchmark::State& state) {
 BENCHMARK(BM_FullRepaintHeadless)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_PresentProgressAreaX11(benchmark::State& state) {
-  std::unique_ptr<TDisplay> x11 = std::getenv("DISPLAY") ? CreateX11Display() : nullptr;
+  std::unique_ptr<TDisplay> x11 = std::getenv("DISPLAY") ? CreateHostDisplay() : nullptr;
   if (!x11) {
     state.SkipWithError("no X display (set DISPLAY)");
     return;

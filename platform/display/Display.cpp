@@ -26,9 +26,9 @@ TDisplay& Display() {
     if (mode && std::strcmp(mode, "headless") == 0) {
       d = CreateHeadlessDisplay();
     } else {
-      if (!failed) d = CreateX11Display();
+      if (!failed) d = CreateHostDisplay();
       failed = !d;
-      if (!d) throw Exception("Cannot open the X display (set DISPLAY, or WIZARD_DISPLAY=headless)");
+      if (!d) throw Exception(HostDisplayUnavailable());
     }
   }
   return *d;

@@ -1,6 +1,6 @@
-// The display seam: where a form's pixels go and where its input comes from. Two backends:
-// X11 (a real top-level window) and headless (memory only; tests inject input through
-// PostMessage and read the form's surface). Input arrives as messages posted to the form's
+// The display seam: where a form's pixels go and where its input comes from. Backends: the
+// host's (a real top-level window: X11 on Linux, Win32 on Windows) and headless (memory only;
+// tests inject input through PostMessage and read the form's surface). Input arrives as messages posted to the form's
 // window handle (WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR, WM_CLOSE, ...), so a wait that pumps the
 // queue also handles the user's input.
 //
@@ -46,11 +46,14 @@ class TDisplay {
 };
 
 // The backend in use. Before any form exists, SetDisplay may install one; otherwise the first
-// call picks X11 when a display can be opened and WIZARD_DISPLAY is not "headless", else raises.
+// call picks the host's display (X11, or the Windows desktop) when it can be opened and
+// WIZARD_DISPLAY is not "headless", else raises with the host's reason.
 TDisplay& Display();
 void SetDisplay(std::unique_ptr<TDisplay> display);
 bool HasDisplay();
 
 std::unique_ptr<TDisplay> CreateHeadlessDisplay(int32_t screenW = 1024, int32_t screenH = 768);
-// Returns null when no X display can be opened.
-std::unique_ptr<TDisplay> CreateX11Display();
+// The host's own display, one per backend (x11, win32). Returns null when it cannot be opened;
+// HostDisplayUnavailable() then says why, as the error message the user sees.
+std::unique_ptr<TDisplay> CreateHostDisplay();
+std::string HostDisplayUnavailable();

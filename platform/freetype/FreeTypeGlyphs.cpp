@@ -28,7 +28,6 @@
 #include FT_WINFONTS_H
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -140,42 +139,15 @@ class TBlankFace final : public TGlyphFace {
 // ---- the glyph cache ----
 
 // A FreeType face (owned) with the glyphs of all 256 bytes, each made on first use.
-class TCachedFace : public TGlyphFace {
+class TCachedFace : public TCachedGlyphFace {
  public:
   explicit TCachedFace(FT_Face face) : FFace(face) {}
   ~TCachedFace() override { FT_Done_Face(FFace); }
   TCachedFace(const TCachedFace&) = delete;
   TCachedFace& operator=(const TCachedFace&) = delete;
 
-  int32_t Ascent() const override { return FAscent; }
-  int32_t Descent() const override { return FDescent; }
-  int32_t UnderlinePosition() const override { return FUnderline; }
-  int32_t LineThickness() const override { return FThickness; }
-  int32_t StrikeOutPosition() const override { return FStrikeOut; }
-
-  const TGlyph& Glyph(uint8_t b) final {
-    if (!FLoaded[b]) {
-      FLoaded[b] = true;
-      Load(b, FGlyphs[b], FCoverage[b]);
-    }
-    return FGlyphs[b];
-  }
-
  protected:
-  // Fills g (all zero on entry) for byte b; g.Coverage points into `coverage`.
-  virtual void Load(uint8_t b, TGlyph& g, std::vector<uint8_t>& coverage) = 0;
-
   FT_Face FFace;
-  int32_t FAscent = 0;
-  int32_t FDescent = 0;
-  int32_t FUnderline = 1;
-  int32_t FThickness = 1;
-  int32_t FStrikeOut = 1;
-
- private:
-  std::array<bool, 256> FLoaded{};
-  std::array<TGlyph, 256> FGlyphs{};
-  std::array<std::vector<uint8_t>, 256> FCoverage;
 };
 
 // ---- scalable faces ----

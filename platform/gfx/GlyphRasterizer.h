@@ -1,14 +1,16 @@
 // Internal: the glyph source under the canvas. A face is one font at one pixel size and
 // style; it hands out glyph coverage for Windows-1252 bytes (antialiased, or solid for a bitmap
 // face), rasterised on first use and kept for the life of the process. One implementation per
-// backend (FreeTypeGlyphs.cpp: bitmap strikes and fontconfig lookup, FreeType rendering); no
-// backend type appears here.
+// backend (FreeTypeGlyphs.cpp: bitmap strikes and fontconfig lookup, FreeType rendering;
+// Win32Glyphs.cpp: the system's font mapper, GDI rendering); no backend type appears here.
 //
 // Threads: user-interface thread only. Ownership: the rasteriser owns its faces and a face owns
 // its glyphs; references stay valid until the process ends.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Graphics.h"
 
@@ -39,6 +41,40 @@ class TGlyphFace {
   virtual int32_t StrikeOutPosition() const = 0;
   virtual const TGlyph& Glyph(uint8_t cp1252) = 0;
   int32_t Advance(uint8_t cp1252) { return Glyph(cp1252).Advance; }
+};
+
+// The cache every backend's faces share: the glyphs of all 256 bytes, each made on first use
+// and kept. A backend sets the metrics and makes one glyph in Load.
+class TCachedGlyphFace : public TGlyphFace {
+ public:
+  int32_t Ascent() const override { return FAscent; }
+  int32_t Descent() const override { return FDescent; }
+  int32_t UnderlinePosition() const override { return FUnderline; }
+  int32_t LineThickness() const override { return FThickness; }
+  int32_t StrikeOutPosition() const override { return FStrikeOut; }
+
+  const TGlyph& Glyph(uint8_t b) final {
+    if (!FLoaded[b]) {
+      FLoaded[b] = true;
+      Load(b, FGlyphs[b], FCoverage[b]);
+    }
+    return FGlyphs[b];
+  }
+
+ protected:
+  // Fills g (all zero on entry) for byte b; g.Coverage points into `coverage`.
+  virtual void Load(uint8_t b, TGlyph& g, std::vector<uint8_t>& coverage) = 0;
+
+  int32_t FAscent = 0;
+  int32_t FDescent = 0;
+  int32_t FUnderline = 1;
+  int32_t FThickness = 1;
+  int32_t FStrikeOut = 1;
+
+ private:
+  std::array<bool, 256> FLoaded{};
+  std::array<TGlyph, 256> FGlyphs{};
+  std::array<std::vector<uint8_t>, 256> FCoverage;
 };
 
 class TGlyphRasterizer {

@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "Graphics.h"
+#include "HostFile.h"
 #include "PngWriter.h"
 
 namespace {
@@ -40,4 +42,17 @@ uint32_t TSurface::Pixel(int32_t x, int32_t y) const {
 
 void TSurface::Fill(uint32_t xrgb) { std::fill(FPixels.begin(), FPixels.end(), xrgb & 0x00FFFFFFu); }
 
-void TSurface::SavePng(const std::string& fileName) const { WritePngFile(fileName, FWidth, FHeight, FPixels.data()); }
+void TSurface::SavePng(const std::string& fileName) const {
+  if (FWidth <= 0 || FHeight <= 0) throw EInvalidGraphicOperation("Cannot save an empty image");
+  // Encoded in memory first, so that the file is written through the host's binary files.
+  const std::vector<uint8_t> encoded = EncodePng(FWidth, FHeight, FPixels.data());
+  const auto size = static_cast<int32_t>(encoded.size());
+  THostFile file;
+  if (!file.Open(fileName, THostFile::haCreate)) file.Error().Raise();
+  const bool written = file.Write(encoded.data(), size) == size;
+  // Closed here, where a failed flush can be seen.
+  const bool closed = file.Close();
+  if (written && closed) return;
+  std::remove(fileName.c_str());
+  RaiseInOutError(101);
+}

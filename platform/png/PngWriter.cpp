@@ -2,16 +2,12 @@
 
 #include <png.h>
 
-#include <cstdio>
 #include <cstring>
-#include <vector>
+#include <string>
 
-#include "HostFile.h"
-#include "SysUtils.h"
+#include "Graphics.h"
 
-void WritePngFile(const std::string& fileName, int32_t width, int32_t height, const uint32_t* xrgb) {
-  if (width <= 0 || height <= 0) throw EInvalidGraphicOperation("Cannot save an empty image");
-
+std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const uint32_t* xrgb) {
   // libpng's simplified writer takes packed RGB; the surface keeps a pad byte per pixel.
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   std::vector<uint8_t> rgb(count * 3);
@@ -23,7 +19,6 @@ void WritePngFile(const std::string& fileName, int32_t width, int32_t height, co
     *out++ = static_cast<uint8_t>(p);
   }
 
-  // Encoded in memory first, so that the file is written through the host's binary files.
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -40,13 +35,6 @@ void WritePngFile(const std::string& fileName, int32_t width, int32_t height, co
   const std::string message = image.message;
   png_image_free(&image);
   if (!ok) throw EInvalidGraphicOperation(message.empty() ? std::string("PNG write error") : message);
-
-  THostFile file;
-  if (!file.Open(fileName, THostFile::haCreate)) file.Error().Raise();
-  const bool written = file.Write(encoded.data(), static_cast<int32_t>(size)) == static_cast<int32_t>(size);
-  // Closed here, where a failed flush can be seen.
-  const bool closed = file.Close();
-  if (written && closed) return;
-  std::remove(fileName.c_str());
-  RaiseInOutError(101);
+  encoded.resize(size);
+  return encoded;
 }

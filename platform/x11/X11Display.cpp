@@ -718,7 +718,7 @@ void CheckVisual(XDisplay* dpy) {
 
 }  // namespace
 
-std::unique_ptr<TDisplay> CreateX11Display() {
+std::unique_ptr<TDisplay> CreateHostDisplay() {
   InstallErrorHandlers();
   XDisplay* dpy = XOpenDisplay(nullptr);
   if (!dpy) return nullptr;
@@ -732,6 +732,8 @@ std::unique_ptr<TDisplay> CreateX11Display() {
   }
   return std::make_unique<TX11Display>(dpy);
 }
+
+std::string HostDisplayUnavailable() { return "Cannot open the X display (set DISPLAY, or WIZARD_DISPLAY=headless)"; }
 
 // ---- for the tests ----
 

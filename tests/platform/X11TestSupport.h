@@ -141,7 +141,7 @@ class X11DisplayTest : public ::testing::Test {
     // An X server started without -noreset resets when its last client leaves, and refuses
     // connections for a moment meanwhile: retry for up to 3 s rather than skip.
     uint32_t start = GetTickCount();
-    while (!(FDisplay = CreateX11Display()) && GetTickCount() - start < 3000) poll(nullptr, 0, 20);
+    while (!(FDisplay = CreateHostDisplay()) && GetTickCount() - start < 3000) poll(nullptr, 0, 20);
     if (!FDisplay) GTEST_SKIP() << "cannot open the X display " << d;
     FProbe = XOpenDisplay(nullptr);
     ASSERT_NE(FProbe, nullptr) << "the test's own connection to " << d << " failed";

@@ -2,7 +2,6 @@
 // for a font that is missing, the em-size rule, the glyph cache, and the bitmap strikes of
 // "MS Sans Serif".
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "Cp1252.h"
 #include "GlyphRasterizer.h"
 #include "Graphics.h"
+#include "RasterFont.h"
 
 namespace {
 
@@ -109,16 +109,12 @@ TEST(GlyphFaces, BoldGlyphsCarryMoreInk) {
 
 // ---- bitmap strikes ----
 
-// The raster face that Debian's fonts-wine installs; without it these tests have nothing to
-// check.
-bool StrikesInstalled() { return access("/usr/share/wine/fonts/sserife.fon", R_OK) == 0; }
-
 // Catches a strike picked by its cell instead of its character height (cell less internal
 // leading), scaled outlines standing in for the strike, or a size without a strike that is
 // not handed to the fallback. Windows gives this face at 8 pt cells of 13 px and dialog base
 // units of 6 x 13.
 TEST(BitmapFaces, CharacterHeightsPickTheStrikesWithTheirMetrics) {
-  if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
+  if (!RasterSansSerifInstalled()) GTEST_SKIP() << "the raster MS Sans Serif is not installed";
   const struct { int32_t Height, Ascent, Cell; } strikes[] = {{11, 11, 13}, {13, 13, 16}, {16, 16, 20}};
   for (const auto& s : strikes) {
     TGlyphFace& face = GlyphRasterizer().Face("ms sans serif", -s.Height, 0);
@@ -145,7 +141,7 @@ TEST(BitmapFaces, CharacterHeightsPickTheStrikesWithTheirMetrics) {
 // Catches bold taken from a scalable face, or drawn otherwise than Windows draws a bitmap face
 // in bold: each glyph smeared one pixel to the right and advancing one pixel further.
 TEST(BitmapFaces, BoldSmearsOnePixelToTheRight) {
-  if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
+  if (!RasterSansSerifInstalled()) GTEST_SKIP() << "the raster MS Sans Serif is not installed";
   TGlyphFace& regular = GlyphRasterizer().Face("MS Sans Serif", 13, 0);
   TGlyphFace& bold = GlyphRasterizer().Face("MS Sans Serif", 13, fsBold);
   ASSERT_EQ(bold.FamilyName(), "MS Sans Serif");
@@ -170,7 +166,7 @@ TEST(BitmapFaces, BoldSmearsOnePixelToTheRight) {
 // Catches the switch to the fallback reaching only new canvases: a canvas that has drawn with
 // the strike must draw with the fallback's antialiased glyphs once strikes are off, and back.
 TEST(BitmapFaces, SwitchingThemOffReachesExistingCanvases) {
-  if (!StrikesInstalled()) GTEST_SKIP() << "fonts-wine is not installed";
+  if (!RasterSansSerifInstalled()) GTEST_SKIP() << "the raster MS Sans Serif is not installed";
   TSurface surface(120, 30);
   TCanvas canvas(&surface);
   canvas.Brush.Style = bsClear;

@@ -1,18 +1,11 @@
 // Idle costs nothing: a shown form left in the loop uses (almost) no CPU.
-#include <time.h>
+#include <cstdio>
 
 #include "Button.h"
+#include "CpuTime.h"
 #include "Edit.h"
 #include "Headless.h"
 #include "Label.h"
-
-namespace {
-double ProcessCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-}  // namespace
 
 // Catches a loop that polls, spins or repaints while nothing happens.
 TEST(Idle, ShownFormInTheLoopUsesNoCpu) {
@@ -38,6 +31,7 @@ TEST(Idle, ShownFormInTheLoopUsesNoCpu) {
   uint32_t elapsed = GetTickCount() - t0;
   double cpu = ProcessCpuMs() - cpu0;
   EXPECT_GE(elapsed, 4990u);
-  EXPECT_LT(cpu, 10.0) << "CPU used in " << elapsed << " ms of idling";
+  // At most one tick of the coarsest process clock a host has (Wine counts in 10 ms ticks).
+  EXPECT_LE(cpu, 10.0) << "CPU used in " << elapsed << " ms of idling";
   std::printf("idle: %.2f ms of CPU in %u ms\n", cpu, elapsed);
 }

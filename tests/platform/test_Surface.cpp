@@ -1,13 +1,11 @@
-// TSurface: resizing, reading pixels, and PNG files read back with libpng.
+// TSurface: resizing, reading pixels, and PNG files read back by another decoder.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "Graphics.h"
+#include "PngRead.h"
 
 namespace {
 
@@ -56,19 +54,14 @@ TEST(SurfacePng, WrittenFileReadsBackPixelExact) {
   const std::string path = TempPath("surface_roundtrip.png");
   s.SavePng(path);
 
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << image.message;
-  EXPECT_EQ(image.width, 7u);
-  EXPECT_EQ(image.height, 3u);
-  EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, 0u) << "no alpha channel";
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
+  const TDecodedPng image = DecodePngFile(path);
+  ASSERT_EQ(image.Error, "");
+  ASSERT_EQ(image.Width, 7u);
+  ASSERT_EQ(image.Height, 3u);
+  EXPECT_FALSE(image.Alpha) << "no alpha channel";
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 7; ++x) {
-      const uint8_t* p = &rgb[static_cast<size_t>(y * 7 + x) * 3];
+      const uint8_t* p = &image.Rgb[static_cast<size_t>(y * 7 + x) * 3];
       EXPECT_EQ(p[0], 30 * x) << "red at " << x << "," << y;
       EXPECT_EQ(p[1], 80 * y) << "green at " << x << "," << y;
       EXPECT_EQ(p[2], 0x11) << "blue at " << x << "," << y;
@@ -83,8 +76,10 @@ TEST(SurfacePng, UncreatableFileRaisesInOutError) {
     s.SavePng("/nonexistent-directory-for-test/shot.png");
     FAIL() << "no exception";
   } catch (const EInOutError& e) {
-    EXPECT_EQ(e.ErrorCode, 2) << e.Message();
-    EXPECT_EQ(e.Message(), "File not found");
+    // A missing folder: POSIX hosts have one error for it and a missing file, Windows its own.
+    EXPECT_TRUE((e.ErrorCode == 2 && e.Message() == "File not found") ||
+                (e.ErrorCode == 3 && e.Message() == "Path not found"))
+        << e.ErrorCode << " " << e.Message();
   }
 }
 

@@ -12,7 +12,7 @@ namespace {
 // Catches text that does not survive a copy to another X client and back, or arrives in the
 // wrong code page (0xE9 and the euro sign 0x80 travel as UTF-8).
 TEST_F(X11DisplayTest, ClipboardRoundTripsBetweenTwoConnections) {
-  std::unique_ptr<TDisplay> other = CreateX11Display();
+  std::unique_ptr<TDisplay> other = CreateHostDisplay();
   ASSERT_TRUE(other) << "second connection failed";
   const std::string text = "caf\xE9 \x80 5 \x93quoted\x94";
   FDisplay->SetClipboardText(text);

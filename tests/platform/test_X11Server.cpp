@@ -76,7 +76,7 @@ TEST(X11Server, LostServerEndsTheLoopWithAMessageInsteadOfExiting) {
   std::unique_ptr<TDisplay> display;
   {
     TDisplayEnv env(server.Name());
-    display = CreateX11Display();
+    display = CreateHostDisplay();
   }
   ASSERT_TRUE(display) << "cannot connect to the private server " << server.Name();
   HWND hwnd = AllocateHWnd([](HWND, uint32_t, WPARAM, LPARAM) -> LRESULT { return 0; });
@@ -126,7 +126,7 @@ TEST(X11Server, NonTrueColorDisplayIsRefusedWithAClearMessage) {
   ASSERT_FALSE(server.Name().empty()) << "private Xvfb did not start";
   TDisplayEnv env(server.Name());
   try {
-    std::unique_ptr<TDisplay> d = CreateX11Display();
+    std::unique_ptr<TDisplay> d = CreateHostDisplay();
     FAIL() << "an 8-bit display was accepted";
   } catch (const Exception& e) {
     EXPECT_NE(e.Message().find("PseudoColor"), std::string::npos) << e.Message();
@@ -138,7 +138,7 @@ TEST(X11Server, NonTrueColorDisplayIsRefusedWithAClearMessage) {
 // the caller turns into its own message.
 TEST(X11Server, NoServerGivesNull) {
   TDisplayEnv env(":4095");
-  EXPECT_EQ(CreateX11Display(), nullptr);
+  EXPECT_EQ(CreateHostDisplay(), nullptr);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class InputX11 : public ::testing::Test {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) GTEST_SKIP() << "no DISPLAY: run under Xvfb";
     if (!HasDisplay()) {
-      std::unique_ptr<TDisplay> x11 = CreateX11Display();
+      std::unique_ptr<TDisplay> x11 = CreateHostDisplay();
       if (!x11) GTEST_SKIP() << "cannot open DISPLAY " << display;
       SetDisplay(std::move(x11));
     }
