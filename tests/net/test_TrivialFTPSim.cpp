@@ -2,11 +2,10 @@
 // for byte and its block sizes; ports and strangers; resends; error packets; waits that run
 // out; the source position; replies too long, malformed or truncated; local files and host
 // names.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
 #include <atomic>
 #include <thread>
 
+#include "NetTestSupport.h"
 #include "NetTrivialFTP.h"
 #include "SimTftpServer.h"
 #include "Streams.h"
