@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -15,10 +14,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <thread>
+
+#include "PeerHost.h"
 
 extern char** environ;
 
@@ -33,18 +34,9 @@ int64_t MsSince(Clock::time_point t0) {
 }
 
 uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    ::close(fd);
-    return 0;  // what the unbound socket would have named
-  }
-  socklen_t len = sizeof sa;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  ::close(fd);
-  return ntohs(sa.sin_port);
+  std::string failure;
+  const PeerHost::TSocket s = PeerHost::OpenDatagram(PeerHost::TEndpoint{}, failure);
+  return s.Valid() ? PeerHost::LocalEndpoint(s.Handle()).Port : 0;
 }
 
 pid_t Spawn(const std::vector<std::string>& args) {
@@ -73,16 +65,6 @@ const char* RealServerName(TRealServerKind kind) {
     case rsAtftpd: return "atftpd";
   }
   return "?";
-}
-
-TTempDir::TTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tftp-peer-XXXXXX").string();
-  if (::mkdtemp(pattern.data())) FPath = pattern;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ec;
-  if (!FPath.empty()) std::filesystem::remove_all(FPath, ec);
 }
 
 TRealTftpServer::TRealTftpServer(TRealServerKind kind, const std::string& address, uint16_t port) : FAddress(address) {

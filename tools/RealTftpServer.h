@@ -14,25 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
+
 namespace RealPeers {
 
 enum TRealServerKind { rsTftpdHpa, rsTftpdHpaNoBlksize, rsAtftpd };
 
 const char* RealServerName(TRealServerKind kind);
-
-// A fresh directory under the system's temporary directory, removed with its contents.
-class TTempDir {
- public:
-  TTempDir();
-  ~TTempDir();
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-  const std::string& Path() const { return FPath; }
-  std::string File(const std::string& name) const { return FPath + "/" + name; }
-
- private:
-  std::string FPath;
-};
 
 class TRealTftpServer {
  public:

@@ -1,16 +1,9 @@
 // Sections: greetings; life; telnet console; TFTP receiver.
 #include "SimModem.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cctype>
 #include <chrono>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
 
 namespace SimModem {
@@ -19,46 +12,6 @@ namespace {
 
 const char kIac = '\xFF';
 const std::string kNegotiation = {kIac, '\xFB', '\x01', kIac, '\xFB', '\x03', kIac, '\xFD', '\x1F'};
-
-int BindSocket(int type, const std::string& address, uint16_t port, std::string& failure) {
-  int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    failure = std::string("socket: ") + std::strerror(errno);
-    return -1;
-  }
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  if (inet_pton(AF_INET, address.c_str(), &a.sin_addr) != 1 || (ntohl(a.sin_addr.s_addr) >> 24) != 127) {
-    failure = "not a loopback address: " + address;
-    close(fd);
-    return -1;
-  }
-  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    failure = "bind " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
-    close(fd);
-    return -1;
-  }
-  if (type == SOCK_STREAM && listen(fd, 4) != 0) {
-    failure = std::string("listen: ") + std::strerror(errno);
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Waits for fd to be readable, or for the stop pipe; false on stop or time-out.
-bool WaitReadable(int fd, int stopFd, int timeoutMs) {
-  pollfd p[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-  int r;
-  do {
-    r = poll(p, 2, timeoutMs);
-  } while (r < 0 && errno == EINTR);
-  if (r <= 0 || (p[1].revents & POLLIN)) return false;
-  return (p[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-}
 
 uint16_t Get16(const std::string& s, size_t at) {
   return static_cast<uint16_t>((static_cast<uint8_t>(s[at]) << 8) | static_cast<uint8_t>(s[at + 1]));
@@ -124,36 +77,44 @@ TModem::~TModem() { Stop(); }
 
 bool TModem::Start(const std::string& address, uint16_t telnetPort, uint16_t tftpPort, const std::string& dir) {
   FDir = dir;
-  if (pipe2(FStopPipe, O_CLOEXEC) != 0) {
-    FFailure = "pipe";
+  uint32_t ip = 0;
+  if (!PeerHost::ParseAddress(address, ip) || !PeerHost::IsLoopback(ip)) {
+    FFailure = "not a loopback address: " + address;
     return false;
   }
+  if (!FStop.Open(FFailure)) return false;
+  // The fixed ports are bound again and again, each time while the last test's connections
+  // may still linger.
   if (TelnetEnabled) {
-    FTelnetFd = BindSocket(SOCK_STREAM, address, telnetPort, FFailure);
-    if (FTelnetFd < 0) return false;
+    FTelnet = PeerHost::Listen(PeerHost::TEndpoint{ip, telnetPort}, 4, FFailure, true);
+    if (!FTelnet.Valid()) return false;
   }
   if (TftpEnabled) {
-    FTftpFd = BindSocket(SOCK_DGRAM, address, tftpPort, FFailure);
-    if (FTftpFd < 0) return false;
+    FTftp = PeerHost::OpenDatagram(PeerHost::TEndpoint{ip, tftpPort}, FFailure, true);
+    if (!FTftp.Valid()) return false;
   }
-  if (FTelnetFd >= 0) FTelnetThread = std::thread([this] { TelnetLoop(); });
-  if (FTftpFd >= 0) FTftpThread = std::thread([this] { TftpLoop(); });
+  if (FTelnet.Valid()) FTelnetThread = std::thread([this] { TelnetLoop(); });
+  if (FTftp.Valid()) FTftpThread = std::thread([this] { TftpLoop(); });
   return true;
 }
 
 void TModem::Stop() {
-  if (FStopPipe[1] >= 0) {
-    [[maybe_unused]] ssize_t n = write(FStopPipe[1], "x", 1);
-  }
+  FStop.Wake();
   if (FTelnetThread.joinable()) FTelnetThread.join();
   if (FTftpThread.joinable()) FTftpThread.join();
-  for (int* fd : {&FTelnetFd, &FTftpFd, &FStopPipe[0], &FStopPipe[1]}) {
-    if (*fd >= 0) close(*fd);
-    *fd = -1;
-  }
+  FTelnet.Close();
+  FTftp.Close();
+  FStop.Close();
 }
 
-bool TModem::Pause(uint32_t ms) { return WaitReadable(FStopPipe[0], FStopPipe[0], static_cast<int>(ms)); }
+bool TModem::WaitReadable(PeerHost::THandle s, int timeoutMs) const {
+  // The stop comes first: a modem that is stopped takes nothing more.
+  return PeerHost::WaitReadable({FStop.Handle(), s}, timeoutMs) == 1;
+}
+
+bool TModem::Stopped() const { return PeerHost::WaitReadable({FStop.Handle()}, 0) == 0; }
+
+bool TModem::Pause(uint32_t ms) { return PeerHost::WaitReadable({FStop.Handle()}, static_cast<int>(ms)) == 0; }
 
 std::string TModem::LastFileName() const {
   std::lock_guard<std::mutex> g(FLock);
@@ -163,32 +124,29 @@ std::string TModem::LastFileName() const {
 // ---- telnet console ----
 
 void TModem::TelnetLoop() {
-  while (WaitReadable(FTelnetFd, FStopPipe[0], -1)) {
-    int fd = accept4(FTelnetFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+  while (WaitReadable(FTelnet.Handle(), -1)) {
+    PeerHost::TSocket connection = PeerHost::Accept(FTelnet.Handle());
+    if (!connection.Valid()) continue;
     ++FTelnetConnections;
-    ServeTelnet(fd);
-    close(fd);
+    ServeTelnet(connection.Handle());
   }
 }
 
-void TModem::ServeTelnet(int fd) {
-  send(fd, kNegotiation.data(), kNegotiation.size(), MSG_NOSIGNAL);
+void TModem::ServeTelnet(PeerHost::THandle connection) {
+  PeerHost::Send(connection, kNegotiation.data(), kNegotiation.size());
   for (const std::string& chunk : Greeting.Chunks) {
     if (Greeting.PauseMs && Pause(Greeting.PauseMs)) return;
-    send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+    PeerHost::Send(connection, chunk.data(), chunk.size());
   }
   // Hold the line until the client closes it (or the modem is stopped), reading what it sends.
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   char buf[512];
   while (std::chrono::steady_clock::now() < until) {
-    if (!WaitReadable(fd, FStopPipe[0], 200)) {
-      pollfd p{FStopPipe[0], POLLIN, 0};
-      if (poll(&p, 1, 0) > 0) return;
+    if (!WaitReadable(connection, 200)) {
+      if (Stopped()) return;
       continue;
     }
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) return;
+    if (PeerHost::Receive(connection, buf, sizeof buf) <= 0) return;
   }
 }
 
@@ -196,10 +154,9 @@ void TModem::ServeTelnet(int fd) {
 
 void TModem::TftpLoop() {
   std::string packet(65536, '\0');
-  while (WaitReadable(FTftpFd, FStopPipe[0], -1)) {
-    sockaddr_in from{};
-    socklen_t fl = sizeof from;
-    ssize_t n = recvfrom(FTftpFd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&from), &fl);
+  while (WaitReadable(FTftp.Handle(), -1)) {
+    PeerHost::TEndpoint from;
+    const int n = PeerHost::ReceiveFrom(FTftp.Handle(), packet.data(), packet.size(), &from);
     if (n < 4) continue;
     std::string request = packet.substr(0, static_cast<size_t>(n));
     if (Get16(request, 0) != 2) continue;  // only write requests
@@ -209,29 +166,20 @@ void TModem::TftpLoop() {
   }
 }
 
-void TModem::ServeWrite(const std::string& request, const sockaddr_in& client) {
+void TModem::ServeWrite(const std::string& request, const PeerHost::TEndpoint& client) {
   // A transfer socket of its own, on the same address, as real servers answer.
-  sockaddr_in local{};
-  socklen_t ll = sizeof local;
-  getsockname(FTftpFd, reinterpret_cast<sockaddr*>(&local), &ll);
-  char addr[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &local.sin_addr, addr, sizeof addr);
   std::string failure;
-  int fd = BindSocket(SOCK_DGRAM, addr, 0, failure);
-  if (fd < 0) return;
-  auto sendTo = [&](const std::string& p) {
-    sendto(fd, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&client), sizeof client);
-  };
+  const PeerHost::TSocket transfer =
+      PeerHost::OpenDatagram(PeerHost::TEndpoint{PeerHost::LocalEndpoint(FTftp.Handle()).Address, 0}, failure);
+  if (!transfer.Valid()) return;
+  const PeerHost::THandle s = transfer.Handle();
+  auto sendTo = [&](const std::string& p) { PeerHost::SendTo(s, p.data(), p.size(), client); };
   if (TftpMode == TTftpMode::Error) {
     sendTo(Put16(5) + Put16(ErrorCode) + ErrorText + std::string(1, '\0'));
-    close(fd);
     return;
   }
   const std::vector<std::string> fields = RequestFields(request);
-  if (fields.size() < 2) {
-    close(fd);
-    return;
-  }
+  if (fields.size() < 2) return;
   const std::string name = StoredName(fields[0]);
   const int granted = GrantedBlockSize(fields);
   const int blockSize = granted ? granted : 512;
@@ -246,14 +194,13 @@ void TModem::ServeWrite(const std::string& request, const sockaddr_in& client) {
   int silentWaits = 0;
   bool done = false;
   while (!done && silentWaits < 4) {
-    if (!WaitReadable(fd, FStopPipe[0], 2000)) {
-      pollfd p{FStopPipe[0], POLLIN, 0};
-      if (poll(&p, 1, 0) > 0) break;
+    if (!WaitReadable(s, 2000)) {
+      if (Stopped()) break;
       ++silentWaits;
       sendTo(lastReply);
       continue;
     }
-    ssize_t n = recv(fd, packet.data(), packet.size(), 0);
+    const int n = PeerHost::Receive(s, packet.data(), packet.size());
     if (n < 4 || Get16(packet, 0) != 3) continue;
     uint16_t block = Get16(packet, 2);
     if (block == expected) {
@@ -270,7 +217,6 @@ void TModem::ServeWrite(const std::string& request, const sockaddr_in& client) {
       sendTo(lastReply);  // a repeated block: acknowledge again
     }
   }
-  close(fd);
 }
 
 void TModem::Store(const std::string& name, const std::string& bytes) {

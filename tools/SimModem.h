@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-struct sockaddr_in;
+#include "PeerHost.h"
 
 namespace SimModem {
 
@@ -67,16 +67,20 @@ class TModem {
  private:
   void TelnetLoop();
   void TftpLoop();
-  void ServeTelnet(int fd);
-  void ServeWrite(const std::string& request, const ::sockaddr_in& client);
+  void ServeTelnet(PeerHost::THandle connection);
+  void ServeWrite(const std::string& request, const PeerHost::TEndpoint& client);
   void Store(const std::string& name, const std::string& bytes);
+  // Waits for s to be readable, up to timeoutMs (-1: no limit); false on a time-out or when the
+  // modem is stopped.
+  bool WaitReadable(PeerHost::THandle s, int timeoutMs) const;
+  bool Stopped() const;
   // Waits ms, or less when the modem is stopped; true when it was stopped.
   bool Pause(uint32_t ms);
 
   std::string FDir;
-  int FTelnetFd = -1;
-  int FTftpFd = -1;
-  int FStopPipe[2] = {-1, -1};
+  PeerHost::TSocket FTelnet;
+  PeerHost::TSocket FTftp;
+  PeerHost::TWaker FStop;
   std::thread FTelnetThread;
   std::thread FTftpThread;
   std::atomic<int> FTelnetConnections{0};

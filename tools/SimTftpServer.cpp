@@ -1,67 +1,28 @@
 #include "SimTftpServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <chrono>
 #include <stdexcept>
 
 namespace SimTftp {
 
 namespace {
 
-int BoundLoopbackSocket() {
-  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    ::close(fd);
-    throw std::runtime_error("bind failed");
-  }
-  return fd;
+PeerHost::TSocket BoundLoopbackSocket() {
+  std::string failure;
+  PeerHost::TSocket s = PeerHost::OpenDatagram(PeerHost::TEndpoint{}, failure);
+  if (!s.Valid()) throw std::runtime_error(failure);
+  return s;
 }
 
-uint16_t LocalPort(int fd) {
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-  return ntohs(sa.sin_port);
-}
-
-bool WaitReadable(int fd, int timeoutMs) {
-  pollfd p{fd, POLLIN, 0};
-  int r;
-  do {
-    r = ::poll(&p, 1, timeoutMs);
-  } while (r < 0 && errno == EINTR);
-  return r > 0;
-}
-
-bool ReceiveFrom(int fd, std::string& packet, uint16_t* port, int timeoutMs) {
-  if (!WaitReadable(fd, timeoutMs)) return false;
-  char buf[70000];
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  const ssize_t n = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&sa), &len);
-  if (n < 0) return false;
-  packet.assign(buf, static_cast<size_t>(n));
-  if (port) *port = ntohs(sa.sin_port);
+bool ReceiveFrom(PeerHost::THandle s, std::string& packet, uint16_t* port, int timeoutMs) {
+  PeerHost::TEndpoint from;
+  if (!PeerHost::ReceiveDatagram(s, packet, &from, timeoutMs)) return false;
+  if (port) *port = from.Port;
   return true;
 }
 
-void SendTo(int fd, const std::string& packet, uint16_t port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sa.sin_port = htons(port);
-  if (::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa) !=
-      static_cast<ssize_t>(packet.size()))
+void SendTo(PeerHost::THandle s, const std::string& packet, uint16_t port) {
+  if (!PeerHost::SendTo(s, packet.data(), packet.size(), PeerHost::TEndpoint{PeerHost::kLoopback, port}))
     throw std::runtime_error("sendto failed");
 }
 
@@ -98,35 +59,31 @@ uint16_t Block(const std::string& packet) {
 
 // ---- session ----
 
-TSession::TSession(int requestFd, int transferFd, std::string request, uint16_t clientPort)
-    : FRequestFd(requestFd),
-      FTransferFd(transferFd),
-      FStrangerFd(BoundLoopbackSocket()),
+TSession::TSession(PeerHost::THandle requestSocket, PeerHost::TSocket transfer, std::string request,
+                   uint16_t clientPort)
+    : FRequestSocket(requestSocket),
+      FTransfer(std::move(transfer)),
+      FStranger(BoundLoopbackSocket()),
       FRequest(std::move(request)),
       FClientPort(clientPort) {}
 
-TSession::~TSession() {
-  ::close(FTransferFd);
-  ::close(FStrangerFd);
-}
-
-uint16_t TSession::TransferPort() const { return LocalPort(FTransferFd); }
+uint16_t TSession::TransferPort() const { return PeerHost::LocalEndpoint(FTransfer.Handle()).Port; }
 
 bool TSession::Receive(std::string& packet, int timeoutMs) {
-  const bool got = ReceiveFrom(FTransferFd, packet, nullptr, timeoutMs);
+  const bool got = ReceiveFrom(FTransfer.Handle(), packet, nullptr, timeoutMs);
   if (got) Received.push_back(packet);
   // Whatever went to the other ports meanwhile is kept too.
   std::string stray;
-  while (ReceiveFrom(FRequestFd, stray, nullptr, 0)) ReceivedAtRequestPort.push_back(stray);
-  while (ReceiveFrom(FStrangerFd, stray, nullptr, 0)) ReceivedAtStrangerPort.push_back(stray);
+  while (ReceiveFrom(FRequestSocket, stray, nullptr, 0)) ReceivedAtRequestPort.push_back(stray);
+  while (ReceiveFrom(FStranger.Handle(), stray, nullptr, 0)) ReceivedAtStrangerPort.push_back(stray);
   return got;
 }
 
-void TSession::Send(const std::string& packet) { SendTo(FTransferFd, packet, FClientPort); }
+void TSession::Send(const std::string& packet) { SendTo(FTransfer.Handle(), packet, FClientPort); }
 
-void TSession::SendFromRequestPort(const std::string& packet) { SendTo(FRequestFd, packet, FClientPort); }
+void TSession::SendFromRequestPort(const std::string& packet) { SendTo(FRequestSocket, packet, FClientPort); }
 
-void TSession::SendFromStrangerPort(const std::string& packet) { SendTo(FStrangerFd, packet, FClientPort); }
+void TSession::SendFromStrangerPort(const std::string& packet) { SendTo(FStranger.Handle(), packet, FClientPort); }
 
 std::string TSession::ReceiveFile(int blockSize, bool finalAck, uint16_t firstBlock) {
   std::string file;
@@ -150,42 +107,40 @@ std::string TSession::ReceiveFile(int blockSize, bool finalAck, uint16_t firstBl
 
 // ---- server ----
 
-TServer::TServer(TScript script, int requestWaitMs) {
-  FRequestFd = BoundLoopbackSocket();
-  FPort = LocalPort(FRequestFd);
-  if (::pipe2(FDoneFd, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+TServer::TServer(TScript script, int requestWaitMs) : FRequestSocket(BoundLoopbackSocket()) {
+  FPort = PeerHost::LocalEndpoint(FRequestSocket.Handle()).Port;
   FThread = std::thread([this, s = std::move(script), requestWaitMs] { Run(s, requestWaitMs); });
 }
 
 TServer::~TServer() {
   if (!FJoined) FThread.join();  // every wait in a script is bounded
   FSession.reset();
-  ::close(FRequestFd);
-  ::close(FDoneFd[0]);
-  ::close(FDoneFd[1]);
 }
 
 void TServer::Run(const TScript& script, int requestWaitMs) {
   try {
     std::string request;
     uint16_t clientPort = 0;
-    if (!ReceiveFrom(FRequestFd, request, &clientPort, requestWaitMs)) {
+    if (!ReceiveFrom(FRequestSocket.Handle(), request, &clientPort, requestWaitMs)) {
       FFailure = "no request came";
     } else {
-      FSession = std::make_unique<TSession>(FRequestFd, BoundLoopbackSocket(), request, clientPort);
+      FSession = std::make_unique<TSession>(FRequestSocket.Handle(), BoundLoopbackSocket(), request, clientPort);
       script(*FSession);
     }
   } catch (const std::exception& e) {
     FFailure = e.what();
   }
-  const char done = 1;
-  while (::write(FDoneFd[1], &done, 1) < 0 && errno == EINTR) {
-  }
+  std::lock_guard<std::mutex> g(FLock);
+  FScriptEnded = true;
+  FEnded.notify_all();
 }
 
 bool TServer::Wait(int timeoutMs) {
   if (FJoined) return true;
-  if (!WaitReadable(FDoneFd[0], timeoutMs)) return false;
+  {
+    std::unique_lock<std::mutex> g(FLock);
+    if (!FEnded.wait_for(g, std::chrono::milliseconds(timeoutMs), [this] { return FScriptEnded; })) return false;
+  }
   FThread.join();
   FJoined = true;
   return true;

@@ -9,13 +9,17 @@
 // Wait() returned true. Every receive is bounded, so a script always ends. Loopback only:
 // both sockets are bound to 127.0.0.1.
 #pragma once
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "PeerHost.h"
 
 namespace SimTftp {
 
@@ -29,8 +33,8 @@ uint16_t Block(const std::string& packet);   // 0xFFFF when shorter than 4 bytes
 
 class TSession {
  public:
-  TSession(int requestFd, int transferFd, std::string request, uint16_t clientPort);
-  ~TSession();
+  // The request socket stays the server's; the transfer socket is the session's.
+  TSession(PeerHost::THandle requestSocket, PeerHost::TSocket transfer, std::string request, uint16_t clientPort);
   TSession(const TSession&) = delete;
   TSession& operator=(const TSession&) = delete;
 
@@ -58,9 +62,9 @@ class TSession {
   std::vector<std::string> ReceivedAtStrangerPort;
 
  private:
-  int FRequestFd;
-  int FTransferFd;
-  int FStrangerFd;
+  PeerHost::THandle FRequestSocket;
+  PeerHost::TSocket FTransfer;
+  PeerHost::TSocket FStranger;
   std::string FRequest;
   uint16_t FClientPort;
 };
@@ -85,12 +89,14 @@ class TServer {
  private:
   void Run(const TScript& script, int requestWaitMs);
 
-  int FRequestFd = -1;
+  PeerHost::TSocket FRequestSocket;
   uint16_t FPort = 0;
   std::unique_ptr<TSession> FSession;
   std::string FFailure;
   std::thread FThread;
-  int FDoneFd[2] = {-1, -1};  // written when the script has ended
+  std::mutex FLock;
+  std::condition_variable FEnded;
+  bool FScriptEnded = false;  // under FLock
   bool FJoined = false;
 };
 

@@ -1,8 +1,7 @@
 // The real main window, driven headless with clicks and keys: the start state, the seven pages
 // as screenshots and pixels, the button bar per page, the connection choice and its address,
 // the roads between pages that need no network, and the ways out.
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,7 +81,7 @@ TEST_F(MainWindowTest, WindowHasTheProgramIcon) {
   for (int32_t y = 0; y < 32; ++y)
     for (int32_t x = 0; x < 32; ++x) colours.insert(icon->Surface().Pixel(x, y));
   EXPECT_GT(colours.size(), 8u) << "a picture, not a plain square";
-  mkdir(SCREENSHOT_DIR, 0755);
+  std::filesystem::create_directories(SCREENSHOT_DIR);
   icon->Surface().SavePng(std::string(SCREENSHOT_DIR) + "/icon.png");
 }
 
@@ -105,7 +104,7 @@ TEST_F(MainWindowTest, WelcomeTextHasSixteenLines) {
 // Catches pages, headers or controls missing from the window; the screenshots are kept in
 // the build tree for a person to look at.
 TEST_F(MainWindowTest, ScreenshotOfEveryPage) {
-  mkdir(SCREENSHOT_DIR, 0755);
+  std::filesystem::create_directories(SCREENSHOT_DIR);
   const char* titles[] = {"Welcome",          "Select your connection", "Flashing modem lights",
                           "Important",        "Performing Upgrade",     "Upgrade Complete",
                           "Upgrade Complete."};
@@ -119,9 +118,8 @@ TEST_F(MainWindowTest, ScreenshotOfEveryPage) {
     EXPECT_EQ(p->Title().Text(), titles[i]);
     std::string file = std::string(SCREENSHOT_DIR) + "/page" + std::to_string(i) + ".png";
     F->SaveScreenshot(file);
-    struct stat st {};
-    ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
-    EXPECT_GT(st.st_size, 1000) << file;
+    ASSERT_TRUE(std::filesystem::exists(file)) << file;
+    EXPECT_GT(std::filesystem::file_size(file), 1000u) << file;
     const TSurface& s = F->Surface();
     if (i == 0) {
       EXPECT_EQ(s.Pixel(0, 300), ColorToPixel(clWindow));

@@ -3,10 +3,7 @@
 // progress bar, the completion pages and "restart.exe", the recovery road, and the failures.
 // The modem listens on 127.x.y.z at the program's fixed ports (23 and 69), so these tests run
 // as root, each on an address of its own.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -16,6 +13,7 @@
 #include "Input.h"
 #include "ProcessAddress.h"
 #include "SimModem.h"
+#include "TempDir.h"
 #include "Unit1.h"
 
 namespace {
@@ -27,13 +25,15 @@ const char* kFailureText =
 class UpgradeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/wizard-upgrade-XXXXXX";
-    Dir = mkdtemp(tmpl);
+    OldCwd = std::filesystem::current_path();
+    Dir = Work.Path();
+    ASSERT_FALSE(Dir.empty()) << "no temporary directory";
     ModemDir = Dir + "/modem";
-    mkdir(ModemDir.c_str(), 0755);
-    ASSERT_NE(getcwd(OldCwd, sizeof OldCwd), nullptr);
-    ASSERT_EQ(chdir(Dir.c_str()), 0);
-    std::filesystem::copy_file(RESTART_HELPER, "restart.exe");
+    std::filesystem::create_directory(ModemDir);
+    // Before the change of directory: on Windows the helper's path names no drive, so it is
+    // found on the current one.
+    std::filesystem::copy_file(RESTART_HELPER, Dir + "/restart.exe");
+    std::filesystem::current_path(Dir);
     Firmware = RandomBytes(5000, 1);
     WriteFile("TEPatch.bin", Firmware);
     Recovery = RandomBytes(3000, 2);
@@ -51,8 +51,7 @@ class UpgradeTest : public ::testing::Test {
     Form1 = nullptr;
     App.reset();
     Modem.Stop();
-    ASSERT_EQ(chdir(OldCwd), 0);
-    std::system(("rm -rf '" + Dir + "'").c_str());
+    std::filesystem::current_path(OldCwd);  // the directory itself goes with Work
   }
   void StartModem() {
     ASSERT_TRUE(Modem.Start(Address, 23, 69, ModemDir)) << Modem.Failure() << " (binding ports 23 and 69 needs root)";
@@ -119,16 +118,16 @@ class UpgradeTest : public ::testing::Test {
   // "restart.exe" runs detached, so its mark is awaited; a busy machine may take seconds to
   // start it. A check that it did not run waits out the whole period.
   bool RestartRan(int periodMs = 10000) {
-    struct stat st {};
     for (int waited = 0; waited < periodMs; waited += 20) {
-      if (stat((Dir + "/restart-ran").c_str(), &st) == 0) return true;
-      usleep(20000);
+      if (std::filesystem::exists(Dir + "/restart-ran")) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
   }
 
+  RealPeers::TTempDir Work;
+  std::filesystem::path OldCwd;
   std::string Dir, ModemDir, Address, Firmware, Recovery;
-  char OldCwd[4096] = {};
   std::unique_ptr<TScopedApplication> App;
   std::vector<TMessageBoxRecord> Boxes;
   SimModem::TModem Modem;
@@ -217,8 +216,9 @@ TEST_F(UpgradeTest, SecondClickDuringASilentProbeIsDropped) {
   TypeCustomAddress(Address);
   const TPoint next{Btn(bkNext)->FormOrigin().X + 30, Btn(bkNext)->FormOrigin().Y + 12};
   std::thread user([&] {
-    for (int i = 0; i < 200 && Modem.TelnetConnections() == 0; ++i) usleep(10000);
-    usleep(300000);  // well inside the two-second pause
+    for (int i = 0; i < 200 && Modem.TelnetConnections() == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // well inside the two-second pause
     PostClick(*F, next.X, next.Y);
   });
   ClickButton(bkNext);
@@ -407,7 +407,6 @@ TEST_F(UpgradeTest, ZeroLengthFirmware) {
   ClickButton(bkNext);
   EXPECT_EQ(Page(), 6);
   EXPECT_EQ(F->ProgressBar->Maximum(), 0);
-  struct stat st {};
-  ASSERT_EQ(stat((ModemDir + "/TEPatch.bin").c_str(), &st), 0);
-  EXPECT_EQ(st.st_size, 0);
+  ASSERT_TRUE(std::filesystem::exists(ModemDir + "/TEPatch.bin"));
+  EXPECT_EQ(std::filesystem::file_size(ModemDir + "/TEPatch.bin"), 0u);
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Files.h"
+#include "ProcessAddress.h"
 
 extern char** environ;
 
@@ -191,10 +192,6 @@ bool WaitUntil(TCond cond, int timeoutMs = 10000) {
 }
 
 // A loopback address of this test process's own; n tells apart several in one test.
-inline std::string TestAddress(int n = 0) {
-  const unsigned pid = static_cast<unsigned>(::getpid());
-  return "127." + std::to_string(80 + n) + "." + std::to_string((pid >> 8) % 250 + 1) + "." +
-         std::to_string(pid % 250 + 1);
-}
+inline std::string TestAddress(int n = 0) { return ProcessLoopbackAddress(80 + n); }
 
 }  // namespace CliTest

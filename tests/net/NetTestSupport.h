@@ -2,8 +2,6 @@
 // registers another stack class, a recorder of work events, host-side UDP peers on loopback,
 // temporary files.
 #pragma once
-#include "HostSockets.h"  // first: see there
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,7 +15,8 @@
 #include "NetComponent.h"
 #include "NetStack.h"
 #include "NetStackWindows.h"
-#include "RealTftpServer.h"
+#include "PeerHost.h"
+#include "TempDir.h"
 
 namespace NetTest {
 
@@ -67,43 +66,26 @@ struct TWorkLog {
 class THostPeer {
  public:
   THostPeer() {
-    FFd = ::socket(HostNet::AfInet, ::SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = HostNet::AfInet;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(FFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) ADD_FAILURE() << "bind: errno " << errno;
-    socklen_t len = sizeof sa;
-    ::getsockname(FFd, reinterpret_cast<sockaddr*>(&sa), &len);
-    FPort = ntohs(sa.sin_port);
+    std::string failure;
+    FSocket = PeerHost::OpenDatagram(PeerHost::TEndpoint{}, failure);
+    if (!FSocket.Valid()) ADD_FAILURE() << failure;
+    FPort = PeerHost::LocalEndpoint(FSocket.Handle()).Port;
   }
-  ~THostPeer() { ::close(FFd); }
-  THostPeer(const THostPeer&) = delete;
-  THostPeer& operator=(const THostPeer&) = delete;
 
   uint16_t Port() const { return FPort; }
   void SendTo(uint16_t port, const std::string& data) {
-    sockaddr_in sa{};
-    sa.sin_family = HostNet::AfInet;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = htons(port);
-    ::sendto(FFd, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    PeerHost::SendTo(FSocket.Handle(), data.data(), data.size(), PeerHost::TEndpoint{PeerHost::kLoopback, port});
   }
   // False when nothing came within timeoutMs.
   bool Receive(std::string& data, uint16_t& fromPort, int timeoutMs = 3000) {
-    pollfd p{FFd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0) return false;
-    char buf[70000];
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    const ssize_t n = ::recvfrom(FFd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&sa), &len);
-    if (n < 0) return false;
-    data.assign(buf, static_cast<size_t>(n));
-    fromPort = ntohs(sa.sin_port);
+    PeerHost::TEndpoint from;
+    if (!PeerHost::ReceiveDatagram(FSocket.Handle(), data, &from, timeoutMs)) return false;
+    fromPort = from.Port;
     return true;
   }
 
  private:
-  int FFd = -1;
+  PeerHost::TSocket FSocket;
   uint16_t FPort = 0;
 };
 

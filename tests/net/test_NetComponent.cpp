@@ -1,9 +1,8 @@
 // Work periods and their events, and the anti-freeze hook.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
 #include <thread>
 
 #include "NetComponent.h"
+#include "NetTestSupport.h"
 
 namespace NetTest {
 namespace {

@@ -1,9 +1,8 @@
 // The socket stack: address rules, error texts, CheckResult, the select wrapper, name lookup,
 // and the life of StackInstance with the platform started once per process.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
 #include <cstdlib>
 
+#include "NetTestSupport.h"
 #include "NetWinSock2.h"
 #include "Winsock.h"
 
@@ -137,10 +136,7 @@ TEST_F(NetStackCalls, SelectLimitsListsAndKeepsOnlyReadySockets) {
   const TNetSocket busy = s.NewSocket(Winsock::SOCK_DGRAM, 0);
   ASSERT_EQ(s.SendTo(busy, "x", 1, 0, "127.0.0.1", 9), 1) << "gives busy a port";
   // Send to busy's own port from quiet, found through the host.
-  sockaddr_in sa{};
-  socklen_t len = sizeof sa;
-  ::getsockname(static_cast<int>(busy), reinterpret_cast<sockaddr*>(&sa), &len);
-  ASSERT_EQ(s.SendTo(quiet, "hello", 5, 0, "127.0.0.1", ntohs(sa.sin_port)), 5);
+  ASSERT_EQ(s.SendTo(quiet, "hello", 5, 0, "127.0.0.1", PeerHost::LocalEndpoint(busy).Port), 5);
   TNetSocketList read{quiet, busy};
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(s.Select(&read, nullptr, 2000, nullptr), 1);

@@ -1,7 +1,6 @@
 // The UDP endpoint: Active and BroadcastEnabled rules, loading, the wait values, datagram send
 // and receive against a host peer on loopback, and the send and receive failures.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
+#include "NetTestSupport.h"
 #include "NetUDPClient.h"
 #include "Winsock.h"
 
@@ -14,14 +13,10 @@ class TProbeUDP : public TNetUDPClient {
   using TNetUDPClient::TNetUDPClient;
 };
 
-int HostSocketOf(TProbeUDP& u) { return static_cast<int>(u.CurrentSocketHandle()->SocketId()); }
+// The layer's socket is the host's own, so the host can be asked what the layer set on it.
+PeerHost::THandle HostSocketOf(TProbeUDP& u) { return u.CurrentSocketHandle()->SocketId(); }
 
-bool HostBroadcastFlag(int fd) {
-  int on = 0;
-  socklen_t len = sizeof on;
-  ::getsockopt(fd, HostNet::SolSocket, HostNet::SoBroadcast, &on, &len);
-  return on != 0;
-}
+bool HostBroadcastFlag(PeerHost::THandle s) { return PeerHost::BroadcastFlag(s); }
 
 // Catches a second socket opened by a repeated Active, a handle kept after Active false, and
 // Active reading the handle's existence instead of its socket.

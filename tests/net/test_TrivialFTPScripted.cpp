@@ -1,7 +1,6 @@
 // The TFTP client against a scripted stack with no sockets: long transfers that wrap the block
 // number, in a fraction of the time a socket would need.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
+#include "NetTestSupport.h"
 #include "NetTrivialFTP.h"
 #include "ScriptedNetStack.h"
 #include "SimTftpServer.h"

@@ -1,10 +1,9 @@
 // The TFTP client against real servers on loopback: tftpd-hpa with the block-size option,
 // tftpd-hpa refusing it (ACK 0, 512-byte blocks), and atftpd. The server's copy must be
 // byte-identical and the work events must report the running totals.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
 #include <thread>
 
+#include "NetTestSupport.h"
 #include "NetTrivialFTP.h"
 #include "RealTftpServer.h"
 

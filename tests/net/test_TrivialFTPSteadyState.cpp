@@ -1,8 +1,7 @@
 // The TFTP client allocates nothing per block: the allocations a transfer makes on the
 // client's thread do not grow with the number of blocks.
-#include "NetTestSupport.h"  // first: brings the host's socket headers in order
-
 #include "AllocationCount.h"
+#include "NetTestSupport.h"
 #include "NetTrivialFTP.h"
 #include "SimTftpServer.h"
 #include "Streams.h"

@@ -16,7 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "MessagePump.h"
 #include "Messages.h"
+#include "Watchdog.h"
 #include "Winsock.h"
 
 namespace WinsockTest {
@@ -57,39 +59,6 @@ using Clock = std::chrono::steady_clock;
 
 inline int64_t MsSince(Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
-
-// Ends the test executable with a message when a blocking step outlives `seconds`, so that a
-// wait without a time limit fails instead of hanging.
-class TWatchdog {
- public:
-  TWatchdog(std::string what, int seconds)
-      : FThread([this, what = std::move(what), seconds] {
-          std::unique_lock<std::mutex> l(FLock);
-          if (!FCv.wait_for(l, std::chrono::seconds(seconds), [this] { return FDone; })) {
-            std::fprintf(stderr, "%s: still blocked after %d s\n", what.c_str(), seconds);
-            std::abort();
-          }
-        }) {}
-  ~TWatchdog() {
-    {
-      std::lock_guard<std::mutex> g(FLock);
-      FDone = true;
-    }
-    FCv.notify_all();
-    FThread.join();
-  }
-
- private:
-  std::mutex FLock;
-  std::condition_variable FCv;
-  bool FDone = false;
-  std::thread FThread;
-};
-
-inline std::string CurrentTestName() {
-  const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
-  return t ? std::string(t->test_suite_name()) + "." + t->name() : "test";
 }
 
 // Starts the layer for one test and ends it afterwards (which closes what the test left open).
@@ -138,17 +107,7 @@ class TNoteWindow {
   }
 
   // Dispatches messages and waits in the loop until `done` holds or `ms` has passed.
-  bool PumpUntil(const std::function<bool()>& done, int ms) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    for (;;) {
-      TMsg m;
-      while (PeekMessage(m)) DispatchMessage(m);
-      if (done()) return true;
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return false;
-      WaitMessage(static_cast<int>(left.count()));
-    }
-  }
+  bool PumpUntil(const std::function<bool()>& done, int ms) { return PumpMessagesUntil(done, ms); }
   // Waits until `count` notifications of `event` have arrived (5 s at most).
   bool WaitFor(uint32_t event, size_t count = 1, int ms = 5000) {
     return PumpUntil([&] { return Count(event) >= count; }, ms);

@@ -157,8 +157,8 @@ class TUser {
   WinHWND FWindow;
 };
 
-constexpr uint32_t kStrip = 0x0A246A;    // the welcome and completion pages' strip, at 80,300
-constexpr uint32_t kDivider = 0x808080;  // an interior page's header divider, at 100,68
+constexpr uint32_t kStrip = 0x0A246A;    // the welcome page's strip, at 80,300
+constexpr uint32_t kDivider = 0x808080;  // an interior page's header divider at 100,68, the bar's at 300,528
 
 // A folder of the test's own with the firmware files, "restart.exe" (which leaves
 // "restart-ran") and the simulated modem on an address of this process's own.
@@ -178,6 +178,12 @@ class ProgramWin32 : public ::testing::Test {
     ASSERT_TRUE(Modem.Start(Address, 23, 69, (Dir / "modem").string())) << Modem.Failure();
   }
   void TearDown() override {
+    if (Program.hProcess) {  // a test that failed half-way leaves no program behind
+      TerminateProcess(Program.hProcess, 1);
+      WaitForSingleObject(Program.hProcess, 5000);
+      CloseHandle(Program.hThread);
+      CloseHandle(Program.hProcess);
+    }
     Modem.Stop();
     std::error_code ignored;
     fs::remove_all(Dir, ignored);
@@ -186,6 +192,7 @@ class ProgramWin32 : public ::testing::Test {
     return WaitUntil([&] { return fs::exists(Dir / "restart-ran"); });
   }
   fs::path Dir;
+  PROCESS_INFORMATION Program{};
   std::string Firmware, Image, Address;
   SimModem::TModem Modem;
 };
@@ -199,9 +206,8 @@ TEST_F(ProgramWin32, NormalRoadOfTheProgramItself) {
   std::wstring command = L"\"" + fs::path(PROGRAM_PATH).wstring() + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
   ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, Dir.wstring().c_str(),
-                             &si, &pi));
+                             &si, &Program));
   WinHWND window = nullptr;
   WaitUntil([&] { return (window = FindWindowW(nullptr, kTitle)) != nullptr && IsWindowVisible(window); }, 20000);
   ASSERT_NE(window, nullptr) << "the window did not appear";
@@ -227,16 +233,14 @@ TEST_F(ProgramWin32, NormalRoadOfTheProgramItself) {
   user.Shot("win-4-upload.png");
   ASSERT_TRUE(WaitUntil([&] { return Modem.TftpFilesStored() == 1; }, 30000));
   EXPECT_TRUE(ReadFile((Dir / "modem" / "TEPatch.bin").string()) == Firmware) << "the modem's copy differs";
-  ASSERT_TRUE(user.WaitPixel(80, 300, kStrip)) << "the completion page";
+  ASSERT_TRUE(user.WaitPixel(300, 528, kDivider)) << "the completion page, with its button bar back";
   user.Shot("win-5-complete.png");
 
   user.AltKey('F');
-  ASSERT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0) << "Finish did not end the program";
+  ASSERT_EQ(WaitForSingleObject(Program.hProcess, 10000), WAIT_OBJECT_0) << "Finish did not end the program";
   DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
+  GetExitCodeProcess(Program.hProcess, &code);
   EXPECT_EQ(code, 0u);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
   EXPECT_TRUE(RestartRan()) << "Finish starts restart.exe";
 }
 
@@ -245,9 +249,8 @@ TEST_F(ProgramWin32, NormalRoadOfTheProgramItself) {
 // on its own completion page.
 TEST_F(ProgramWin32, RecoveryRoadWithTheAddressOnLoopback) {
   if (!HasDisplay()) {
-    std::string why;
-    std::unique_ptr<TDisplay> host = CreateHostDisplay(why);
-    ASSERT_NE(host, nullptr) << why;
+    std::unique_ptr<TDisplay> host = CreateHostDisplay();
+    ASSERT_NE(host, nullptr) << HostDisplayUnavailable();
     SetDisplay(std::move(host));
   }
   const fs::path oldCwd = fs::current_path();
