@@ -206,8 +206,8 @@ TEST_F(ProgramWin32, NormalRoadOfTheProgramItself) {
   std::wstring command = L"\"" + fs::path(PROGRAM_PATH).wstring() + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, Dir.wstring().c_str(),
-                             &si, &Program));
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, Dir.wstring().c_str(), &si,
+                             &Program));
   WinHWND window = nullptr;
   WaitUntil([&] { return (window = FindWindowW(nullptr, kTitle)) != nullptr && IsWindowVisible(window); }, 20000);
   ASSERT_NE(window, nullptr) << "the window did not appear";
