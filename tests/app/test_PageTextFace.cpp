@@ -1,10 +1,10 @@
-// The flashing-lights page's padded address table in the bitmap "MS Sans Serif" of fonts-wine,
-// as the FreeType backend draws it (the Windows build draws the system's own face).
+// The flashing-lights page's padded address table in the raster "MS Sans Serif" (fonts-wine's
+// on Linux, the system's own on Windows), which its blanks were counted for.
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "RasterFont.h"
 #include "ShownMainWindow.h"
 
 namespace {
@@ -12,7 +12,7 @@ namespace {
 // Catches a face whose metrics break the flashing-lights page's padded table: with the bitmap
 // face the three address values start within a pixel of each other, less than one blank.
 TEST(PageTextBitmapFace, AddressValuesLineUp) {
-  if (!std::filesystem::exists("/usr/share/wine/fonts/sserife.fon")) GTEST_SKIP() << "fonts-wine is not installed";
+  if (!RasterSansSerifInstalled()) GTEST_SKIP() << "the raster MS Sans Serif is not installed";
   TShownMainWindow window;
   TForm1* f = window.F;
   TCanvas measure;
