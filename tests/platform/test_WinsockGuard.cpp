@@ -78,7 +78,7 @@ std::string RunWithoutSending(std::string (*body)(), bool& sandboxed) {
   for (;;) {
     if (!HostReady(rd.Fd, POLLIN, 10000)) break;
     char buf[512];
-    ssize_t n = ::read(rd.Fd, buf, sizeof buf);
+    ssize_t n = ::read(static_cast<int>(rd.Fd), buf, sizeof buf);
     if (n <= 0) {
       finished = true;
       break;

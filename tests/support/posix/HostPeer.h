@@ -15,8 +15,7 @@
 namespace WinsockTest {
 
 // What HostReady waits for.
-constexpr short hrRead = POLLIN;
-constexpr short hrWrite = POLLOUT;
+enum : short { hrRead = POLLIN, hrWrite = POLLOUT };
 
 inline void HostClose(intptr_t fd) { ::close(static_cast<int>(fd)); }
 
