@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Makes the Windows download: a zip with Project1.exe (one static program that imports only
 # Windows' own DLLs) and a short read-me for Windows users, from the cross-built tree
-# build-win/ (built here first). Prints the zip's path.
+# build-win/ (configured here first if need be). Prints the zip's path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/build.sh windows >/dev/null
+# The tree as it was configured (reconfiguring could change its flags and rebuild it all).
+[ -f build-win/CMakeCache.txt ] || ./scripts/build.sh windows >/dev/null
 cmake --build build-win --target Project1 -j2 >/dev/null
 version="$(sed -n 's/^project(UpgradeWizard VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 name="norvane-upgrade-wizard-$version-windows"

@@ -99,6 +99,8 @@ if [ $status -eq 0 ]; then
   # own font folder it loads them ("MS Sans Serif" is one).
   cp -n /usr/share/wine/fonts/*.fon "$WINEPREFIX/drive_c/windows/Fonts/"
   isolated wine_suites || status=$?
+  # The Windows download, from the tree just tested.
+  [ $status -eq 0 ] && { ./scripts/package-windows.sh || status=$?; }
 fi
 # The Debian package of the tested normal tree (the suite's "package" tests made, linted and
 # ran one already), kept in build/ for whoever installs what was tested.
