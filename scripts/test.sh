@@ -2,10 +2,11 @@
 # Installs what is needed; checks the layering, the formatting and (on the normal tree) the
 # clang-tidy rules; builds the normal and the sanitizer trees with warnings as errors, and runs
 # every test in both: inside a loopback-only network namespace (so nothing can leave the
-# machine), with a private Xvfb for the tests that need a real X server. The X11 tests then run
-# once more with a window manager (openbox) on that Xvfb, which reparents, places and focuses
-# the windows. Then cross-builds for Windows and runs that build's tests under Wine, and fuzzes
-# each libFuzzer target for FUZZ_SECONDS (default 60).
+# machine), with a private Xvfb for the tests that need a real X server. Then cross-builds for
+# Windows, runs that build's tests under Wine on the same Xvfb and zips the program. The X11
+# tests then run once more with a window manager (openbox) on that Xvfb, which reparents,
+# places and focuses the windows. Last, fuzzes each libFuzzer target for FUZZ_SECONDS
+# (default 60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -60,28 +61,13 @@ fi
 status=0
 isolated run_suites -- build build-asan || status=$?
 
-# Debian's default configuration, not whatever the user running this keeps in ~/.config.
-openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
-wm_pid=$!
-# It has taken the screen once it names its check window on the root window.
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-  WM_NOTE="under openbox" isolated run_suites -L x11 -- build build-asan || status=$?
-else
-  echo "openbox did not start on $display" >&2
-  status=1
-fi
-kill "$wm_pid" 2>/dev/null || true
-wait "$wm_pid" 2>/dev/null || true
-wm_pid=
 # The Windows build, its tests run under Wine beside the Linux peers, in a Wine prefix of the
-# tree's own. One persistent wineserver serves the whole run, started inside the namespace
-# (Wine's sockets are made by the server, so the server's network is the tests' network), and
-# Wine's own services are started before the tests: started by a test, they would outlive it
-# holding ctest's output open, and a cold start costs seconds per test.
+# tree's own, before any window manager has run on the display: one that was killed leaves its
+# marks on the root window, and Wine then waits on a manager that is gone. One persistent
+# wineserver serves the whole run, started inside the namespace (Wine's sockets are made by the
+# server, so the server's network is the tests' network), and Wine's own services are started
+# before the tests: started by a test, they would outlive it holding ctest's output open, and a
+# cold start costs seconds per test.
 wine_suites() {
   wineserver -p >/dev/null 2>&1
   wine cmd /c exit >/dev/null 2>&1
@@ -102,6 +88,23 @@ if [ $status -eq 0 ]; then
   # The Windows download, from the tree just tested.
   [ $status -eq 0 ] && { ./scripts/package-windows.sh || status=$?; }
 fi
+# Debian's default configuration, not whatever the user running this keeps in ~/.config.
+openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
+wm_pid=$!
+# It has taken the screen once it names its check window on the root window.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+  WM_NOTE="under openbox" isolated run_suites -L x11 -- build build-asan || status=$?
+else
+  echo "openbox did not start on $display" >&2
+  status=1
+fi
+kill "$wm_pid" 2>/dev/null || true
+wait "$wm_pid" 2>/dev/null || true
+wm_pid=
 # The Debian package of the tested normal tree (the suite's "package" tests made, linted and
 # ran one already), kept in build/ for whoever installs what was tested.
 if [ $status -eq 0 ]; then
