@@ -27,7 +27,7 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 : >"$work/linux" && : >"$work/wine"
 for i in $(seq "$rounds"); do
   build/tools/tftp_put "$address" 6969 "$work/firmware.bin" "linux-$i.bin" 1024 >>"$work/linux"
-  wine build-win/tftp_put.exe "$address" 6969 "$(winepath -w "$work/firmware.bin")" "wine-$i.bin" 1024 \
+  wine build-win/tools/tftp_put.exe "$address" 6969 "$(winepath -w "$work/firmware.bin")" "wine-$i.bin" 1024 \
     | tr -d '\r' >>"$work/wine"
   cmp -s "$work/firmware.bin" "$work/server/linux-$i.bin" || { echo "linux copy $i differs" >&2; exit 1; }
   cmp -s "$work/firmware.bin" "$work/server/wine-$i.bin" || { echo "wine copy $i differs" >&2; exit 1; }
