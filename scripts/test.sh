@@ -22,7 +22,11 @@ if ! ./scripts/tidy.sh >build/tidy.log 2>&1; then
 fi
 ./scripts/build.sh asan
 
-display=":$((90 + RANDOM % 100))"
+# A display number no other X server holds: with one taken, Xvfb would not start and the tests
+# would meet someone else's server (and its end).
+n=$((90 + RANDOM % 100))
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+display=":$n"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 wm_pid=
