@@ -18,9 +18,8 @@ head -c $((8 << 20)) /dev/urandom >"$work/firmware.bin"
 address=127.83.0.1
 /usr/sbin/in.tftpd -L -c -s -u root -a "$address:6969" "$work/server" &
 server_pid=$!
-export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine cmd /c exit >/dev/null 2>&1  # the prefix and the server, before the first timed start
-wineserver -p >/dev/null 2>&1 || true
+. scripts/wine-prefix.sh
+wineserver -p >/dev/null 2>&1 || true  # one server, started before the first timed start
 sleep 0.3
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }

@@ -83,11 +83,7 @@ wine_suites() {
 export -f wine_suites
 if [ $status -eq 0 ]; then
   ./scripts/build.sh windows
-  export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  wine cmd /c exit >/dev/null 2>&1 && wineserver -w  # makes the prefix
-  # Debian's Wine 8 looks for its raster fonts under a misspelt data path; from the prefix's
-  # own font folder it loads them ("MS Sans Serif" is one).
-  cp -n /usr/share/wine/fonts/*.fon "$WINEPREFIX/drive_c/windows/Fonts/"
+  . scripts/wine-prefix.sh
   isolated wine_suites || status=$?
   # The Windows download, from the tree just tested.
   [ $status -eq 0 ] && { ./scripts/package-windows.sh || status=$?; }

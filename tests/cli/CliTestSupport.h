@@ -21,6 +21,7 @@
 
 #include "Files.h"
 #include "ProcessAddress.h"
+#include "WaitUntil.h"
 
 extern char** environ;
 
@@ -178,18 +179,6 @@ class TPtyRun {
   Clock::time_point FStart;
 };
 #endif
-
-// Waits (bounded) until cond() holds: a server may store a file after its last
-// acknowledgement, when the program has already ended.
-template <class TCond>
-bool WaitUntil(TCond cond, int timeoutMs = 10000) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (Clock::now() > deadline) return false;
-    ::usleep(10000);
-  }
-  return true;
-}
 
 // A loopback address of this test process's own; n tells apart several in one test.
 inline std::string TestAddress(int n = 0) { return ProcessLoopbackAddress(80 + n); }

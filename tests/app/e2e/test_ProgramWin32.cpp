@@ -21,6 +21,7 @@
 #include "ProcessAddress.h"
 #include "SimModem.h"
 #include "Unit1.h"
+#include "WaitUntil.h"
 // Last: the Windows headers, with the names they share with the platform sorted out.
 #include "WinPrelude.h"
 
@@ -28,15 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 const wchar_t* const kTitle = L"Pelko Norvane Firmware Upgrade Software";
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return done();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 // What a user does and sees, on one top-level window: input through the system's queue, to the
 // window in front, and the screen's pixels over its client area.
