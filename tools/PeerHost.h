@@ -62,6 +62,9 @@ class TSocket {
 // 127.0.0.0/8. An invalid socket, with the reason in `failure`, when it cannot be made.
 TSocket OpenDatagram(const TEndpoint& at, std::string& failure, bool reuseAddress = false);
 TSocket Listen(const TEndpoint& at, int backlog, std::string& failure, bool reuseAddress = false);
+// A stream socket bound to `at` that does not listen: its port is taken, and a connect to it
+// is refused.
+TSocket BindStream(const TEndpoint& at, std::string& failure);
 // A stream socket connected to `to` (in 127.0.0.0/8); waits as long as the host's connect does.
 TSocket Connect(const TEndpoint& to, std::string& failure);
 TSocket Accept(THandle listener);
@@ -75,6 +78,8 @@ bool BroadcastFlag(THandle s);
 // connection, the peer's close or a failure). Returns the index of the first such socket in the list, or -1
 // when `timeoutMs` ran out (a negative wait has no limit). kNoSocket entries are skipped.
 int WaitReadable(std::initializer_list<THandle> sockets, int timeoutMs);
+// Waits up to `timeoutMs` until `s` is writable or its connect has failed.
+bool WaitWritable(THandle s, int timeoutMs);
 
 // Datagrams: ReceiveFrom returns the length (-1 on failure) and names the sender.
 int ReceiveFrom(THandle s, char* buffer, size_t size, TEndpoint* from);
@@ -86,6 +91,8 @@ bool ReceiveDatagram(THandle s, std::string& packet, TEndpoint* from, int timeou
 // that has gone fails; it never raises a signal.
 int Send(THandle s, const char* data, size_t size);
 int Receive(THandle s, char* buffer, size_t size);
+// Makes the socket's close reset the connection (a zero linger).
+bool ResetOnClose(THandle s);
 
 // The host's text for the last failed call of this thread.
 std::string LastErrorText();
@@ -105,5 +112,7 @@ class TWaker {
 };
 
 uint32_t ProcessId();
+// The machine's name as the host reports it; empty when it cannot say.
+std::string HostName();
 
 }  // namespace PeerHost

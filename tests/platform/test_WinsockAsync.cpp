@@ -1,7 +1,7 @@
 // AsyncSelect against real loopback peers: which notifications are posted, with which error,
 // how often, and that a socket with nothing armed costs no CPU. Notifications are collected by a
 // hidden window while the loop is pumped with WaitMessage against a deadline.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockTestSupport.h"
 
 #include <chrono>
 #include <sstream>
@@ -43,13 +43,13 @@ class WinsockAsync : public TStarted {
   // `S` connected (blocking) to a host peer on a fresh listener.
   void Connected() {
     Listener = HostBound(SOCK_STREAM, Port);
-    ASSERT_GE(Listener.Fd, 0);
+    ASSERT_TRUE(Listener.Valid());
     ASSERT_EQ(Connect(S, Loopback(Port)), 0) << GetLastError();
-    Peer = AcceptWithin(Listener.Fd, 2000);
-    ASSERT_GE(Peer.Fd, 0) << "accept failed";
+    Peer = AcceptWithin(Listener.Handle(), 2000);
+    ASSERT_TRUE(Peer.Valid()) << "accept failed";
   }
   void PeerSends(const std::string& data) {
-    ASSERT_EQ(HostSend(Peer.Fd, data.data(), data.size()), static_cast<intptr_t>(data.size()));
+    ASSERT_EQ(HostSend(Peer.Handle(), data.data(), data.size()), static_cast<intptr_t>(data.size()));
   }
 
   TNoteWindow Win;
@@ -101,8 +101,8 @@ TEST_F(WinsockAsync, SelectDoesNotHideTheConnectFromNotifications) {
   TTimeVal t{2, 0};
   EXPECT_EQ(Select(nullptr, &wr, nullptr, &t), 1);
   ASSERT_TRUE(Win.WaitFor(FD_CONNECT)) << Describe(Win.Notes);
-  Peer = AcceptWithin(Listener.Fd, 2000);
-  ASSERT_GE(Peer.Fd, 0);
+  Peer = AcceptWithin(Listener.Handle(), 2000);
+  ASSERT_TRUE(Peer.Valid());
   PeerSends("x");
   EXPECT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
 }
@@ -118,8 +118,8 @@ TEST_F(WinsockAsync, RepeatedConnectDoesNotHideTheConnectFromNotifications) {
   EXPECT_EQ(GetLastError(), WSAEISCONN);
   ASSERT_TRUE(Win.WaitFor(FD_CONNECT)) << Describe(Win.Notes);
   EXPECT_EQ(Win.Notes[0].Error, 0u);
-  Peer = AcceptWithin(Listener.Fd, 2000);
-  ASSERT_GE(Peer.Fd, 0);
+  Peer = AcceptWithin(Listener.Handle(), 2000);
+  ASSERT_TRUE(Peer.Valid());
   PeerSends("x");
   EXPECT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
 }
@@ -180,8 +180,8 @@ TEST_F(WinsockAsync, WriteIsRepostedOnlyAfterABlockedSend) {
 
   size_t got = 0;
   while (got < sent) {
-    ASSERT_TRUE(HostReady(Peer.Fd, hrRead, 2000)) << "peer starved after " << got << " of " << sent;
-    const intptr_t n = HostRecv(Peer.Fd, chunk.data(), chunk.size());
+    ASSERT_TRUE(HostReady(Peer.Handle(), hrRead, 2000)) << "peer starved after " << got << " of " << sent;
+    const intptr_t n = HostRecv(Peer.Handle(), chunk.data(), chunk.size());
     ASSERT_GT(n, 0);
     got += static_cast<size_t>(n);
   }
@@ -217,7 +217,7 @@ TEST_F(WinsockAsync, ResetPostsCloseWith10054) {
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, kAll), 0);
   ASSERT_TRUE(Win.WaitFor(FD_WRITE)) << Describe(Win.Notes);
   const size_t before = Win.Notes.size();
-  ASSERT_TRUE(HostResetOnClose(Peer.Fd));
+  ASSERT_TRUE(HostResetOnClose(Peer.Handle()));
   Peer = THostFd();
   ASSERT_TRUE(Win.WaitFor(FD_CLOSE)) << Describe(Win.Notes);
   Win.Pump(200);
@@ -260,7 +260,7 @@ TEST_F(WinsockAsync, CloseSocketEndsNotificationsButPostedOnesArrive) {
   EXPECT_EQ(Win.Notes[0].Event, FD_READ);
   EXPECT_EQ(Win.Notes[0].Sock, static_cast<WPARAM>(s));
   // Our end went away with unread data, so the peer may see a reset: its result does not matter.
-  [[maybe_unused]] const intptr_t n = HostSend(Peer.Fd, "y", 1);
+  [[maybe_unused]] const intptr_t n = HostSend(Peer.Handle(), "y", 1);
   Peer = THostFd();
   Win.Pump(300);
   EXPECT_EQ(Win.Notes.size(), 1u) << "notified after CloseSocket: " << Describe(Win.Notes);
@@ -276,8 +276,8 @@ TEST_F(WinsockAsync, DatagramSocketsReadAndWrite) {
   ASSERT_TRUE(Win.WaitFor(FD_WRITE)) << Describe(Win.Notes);
   uint16_t peerPort = 0;
   THostFd peer = HostBound(SOCK_DGRAM, peerPort);
-  ASSERT_EQ(HostSendTo(peer.Fd, "one", 3, addr.Port), 3);
-  ASSERT_EQ(HostSendTo(peer.Fd, "", 0, addr.Port), 0);
+  ASSERT_EQ(HostSendTo(peer.Handle(), "one", 3, addr.Port), 3);
+  ASSERT_EQ(HostSendTo(peer.Handle(), "", 0, addr.Port), 0);
   ASSERT_TRUE(Win.WaitFor(FD_READ)) << Describe(Win.Notes);
   Win.Pump(200);
   EXPECT_EQ(Win.Count(FD_READ), 1u) << Describe(Win.Notes);
@@ -300,7 +300,7 @@ TEST_F(WinsockAsync, SocketWithNothingArmedCostsNoCpu) {
   ASSERT_EQ(AsyncSelect(S, Win.Wnd(), WM_SOCKET, FD_READ | FD_CLOSE), 0);
   PeerSends("unread");
   ASSERT_TRUE(Win.WaitFor(FD_READ));
-  int64_t cpu0 = ThreadCpuMs();
+  double cpu0 = ThreadCpuMs();
   Win.Pump(400);
   EXPECT_LT(ThreadCpuMs() - cpu0, 150) << "loop spun on unread data";
   Peer = THostFd();
@@ -322,10 +322,10 @@ TEST_F(WinsockAsync, NotificationWakesTheWaitingLoop) {
     PeerSends("x");
   });
   const auto t0 = Clock::now();
-  const int64_t cpu0 = ThreadCpuMs();
+  const double cpu0 = ThreadCpuMs();
   const bool woke = WaitMessage(5000);
   const int64_t waited = MsSince(t0);
-  const int64_t cpu = ThreadCpuMs() - cpu0;
+  const double cpu = ThreadCpuMs() - cpu0;
   late.join();
   ASSERT_TRUE(woke) << "no notification within 5 s";
   EXPECT_LT(waited, 2000) << "the wait slept past the notification";

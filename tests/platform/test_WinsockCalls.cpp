@@ -1,6 +1,6 @@
 // The socket calls against real loopback peers: start-up, Windows error numbers, datagram
 // semantics, options and the names of a socket's ends.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockTestSupport.h"
 
 #include <algorithm>
 #include <vector>
@@ -89,7 +89,7 @@ using WinsockCalls = TStarted;
 TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
   uint16_t port = 0;
   THostFd bound = HostBound(SOCK_STREAM, port, /*listening=*/false);  // bound, nobody listens
-  ASSERT_GE(bound.Fd, 0);
+  ASSERT_TRUE(bound.Valid());
   {
     TSock s(SOCK_STREAM);
     EXPECT_EQ(Connect(s, Loopback(port)), SOCKET_ERROR);
@@ -97,7 +97,7 @@ TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
   }
   uint16_t lport = 0;
   THostFd listener = HostBound(SOCK_STREAM, lport);
-  ASSERT_GE(listener.Fd, 0);
+  ASSERT_TRUE(listener.Valid());
   {
     TSock s(SOCK_STREAM);
     EXPECT_EQ(Bind(s, Loopback(lport)), SOCKET_ERROR);
@@ -114,8 +114,8 @@ TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
   {
     TSock s(SOCK_STREAM);
     ASSERT_EQ(Connect(s, Loopback(lport)), 0) << GetLastError();
-    THostFd peer = AcceptWithin(listener.Fd, 2000);
-    ASSERT_GE(peer.Fd, 0);
+    THostFd peer = AcceptWithin(listener.Handle(), 2000);
+    ASSERT_TRUE(peer.Valid());
     ASSERT_EQ(SetNonBlocking(s, true), 0);
     char b[4];
     EXPECT_EQ(Recv(s, b, sizeof b, 0), SOCKET_ERROR);
@@ -142,8 +142,8 @@ TEST_F(WinsockCalls, FailingCallsSetTheWindowsNumber) {
 TEST_F(WinsockCalls, ReceiveAfterPeerResetGives10054) {
   TSock s(SOCK_STREAM);
   THostFd peer = ConnectToPeer(s);
-  ASSERT_GE(peer.Fd, 0) << GetLastError();
-  ASSERT_TRUE(HostResetOnClose(peer.Fd));
+  ASSERT_TRUE(peer.Valid()) << GetLastError();
+  ASSERT_TRUE(HostResetOnClose(peer.Handle()));
   peer = THostFd();
   char b[8];
   ASSERT_TRUE(HostReady(s.S, hrRead, 2000)) << "reset never arrived";
@@ -233,16 +233,16 @@ TEST_F(WinsockCalls, PortUnreachableDoesNotFailAnUnconnectedDatagramSocket) {
   THostFd gone = HostBound(SOCK_DGRAM, gonePort);
   gone = THostFd();  // the port is now closed: a datagram to it draws "port unreachable"
   THostFd peer = HostBound(SOCK_DGRAM, peerPort);
-  ASSERT_GE(peer.Fd, 0);
+  ASSERT_TRUE(peer.Valid());
   TSock s(SOCK_DGRAM);
   ASSERT_EQ(SendTo(s, "lost", 4, 0, Loopback(gonePort)), 4) << GetLastError();
   ASSERT_EQ(SendTo(s, "ping", 4, 0, Loopback(peerPort)), 4) << GetLastError();
   char b[8];
-  ASSERT_TRUE(HostReady(peer.Fd, hrRead, 2000)) << "the ping did not arrive";
-  ASSERT_EQ(HostRecv(peer.Fd, b, sizeof b), 4);
+  ASSERT_TRUE(HostReady(peer.Handle(), hrRead, 2000)) << "the ping did not arrive";
+  ASSERT_EQ(HostRecv(peer.Handle(), b, sizeof b), 4);
   TSockAddrIn mine;
   ASSERT_EQ(GetSockName(s, mine), 0);
-  ASSERT_EQ(HostSendTo(peer.Fd, "pong", 4, mine.Port), 4);
+  ASSERT_EQ(HostSendTo(peer.Handle(), "pong", 4, mine.Port), 4);
   TSockAddrIn from;
   EXPECT_EQ(RecvFrom(s, b, sizeof b, 0, &from), 4) << "error " << GetLastError();
   EXPECT_EQ(from.Port, peerPort);
@@ -312,10 +312,10 @@ TEST_F(WinsockCalls, GuardLetsLoopbackTrafficThrough) {
   ASSERT_TRUE(LoopbackGuard());
   uint16_t port = 0;
   THostFd rx = HostBound(SOCK_DGRAM, port);
-  ASSERT_GE(rx.Fd, 0);
+  ASSERT_TRUE(rx.Valid());
   TSock u(SOCK_DGRAM);
   EXPECT_EQ(SendTo(u, "ok", 2, 0, Loopback(port)), 2) << GetLastError();
-  EXPECT_TRUE(HostReady(rx.Fd, hrRead, 2000)) << "the datagram did not arrive";
+  EXPECT_TRUE(HostReady(rx.Handle(), hrRead, 2000)) << "the datagram did not arrive";
   ASSERT_EQ(Connect(u, Loopback(port)), 0) << GetLastError();
   EXPECT_EQ(Send(u, "ok", 2, 0), 2) << GetLastError();
   TSock u2(SOCK_DGRAM);

@@ -2,7 +2,8 @@
 // in which the system calls that can send (connect, sendto, sendmsg, sendmmsg) are trapped by a
 // seccomp filter and end the child: a guard that let one through fails the test, and still
 // sends nothing.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "HostSockets.h"  // first: the host's socket headers, before the layer's names
+#include "WinsockTestSupport.h"
 
 #include <linux/audit.h>
 #include <linux/filter.h>
@@ -76,9 +77,9 @@ std::string RunWithoutSending(std::string (*body)(), bool& sandboxed) {
   std::string report;
   bool finished = false;
   for (;;) {
-    if (!HostReady(rd.Fd, POLLIN, 10000)) break;
+    if (!HostReady(rd.Handle(), hrRead, 10000)) break;
     char buf[512];
-    ssize_t n = ::read(static_cast<int>(rd.Fd), buf, sizeof buf);
+    ssize_t n = ::read(static_cast<int>(rd.Handle()), buf, sizeof buf);
     if (n <= 0) {
       finished = true;
       break;
@@ -117,7 +118,10 @@ TEST_F(WinsockGuard, SandboxCatchesASendingCall) {
   std::string problems = RunWithoutSending(
       [] {
         int fd = ::socket(HostNet::AfInet, ::SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa = HostLoopback(9);
+        sockaddr_in sa{};
+        sa.sin_family = HostNet::AfInet;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sa.sin_port = htons(9);
         ::sendto(fd, "x", 1, 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
         return std::string("sendto returned");
       },

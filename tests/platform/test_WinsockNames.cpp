@@ -1,5 +1,5 @@
 // Host names, dotted addresses, byte order, and the hosts-file reader the loopback guard uses.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockTestSupport.h"
 
 #include <cstring>
 

@@ -2,7 +2,8 @@
 // and option values as the host holds them, refused datagrams, signals, and descriptors past
 // the host's fd_set limit. The Windows build leaves this file out: there the numbers and
 // values are the system's own.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "HostSockets.h"  // first: the host's socket headers, before the layer's names
+#include "WinsockTestSupport.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -84,7 +85,7 @@ TEST_F(WinsockCalls, RefusedConnectedDatagramGives10054) {
   TSock s(SOCK_DGRAM);
   ASSERT_EQ(Connect(s, Loopback(port)), 0) << GetLastError();
   ASSERT_EQ(Send(s, "ping", 4, 0), 4) << GetLastError();
-  ASSERT_TRUE(HostReady(static_cast<int>(s.S), POLLIN | POLLERR, 2000)) << "no ICMP answer on loopback";
+  ASSERT_TRUE(HostReady(s.S, hrRead, 2000)) << "no ICMP answer on loopback";
   char b[8];
   EXPECT_EQ(Recv(s, b, sizeof b, 0), SOCKET_ERROR);
   EXPECT_EQ(GetLastError(), WSAECONNRESET);
@@ -239,7 +240,7 @@ TEST_F(WinsockSelect, WorksWithDescriptorsAbove1023) {
   TSockAddrIn rxAddr;
   ASSERT_EQ(GetSockName(rx, rxAddr), 0);
   THostFd high(::dup3(static_cast<int>(rx.S), 1500, O_CLOEXEC));
-  ASSERT_EQ(high.Fd, 1500);
+  ASSERT_EQ(high.Handle(), 1500);
   TSock tx(SOCK_DGRAM);
   ASSERT_EQ(SendTo(tx, "hi", 2, 0, rxAddr), 2);
   TFdSet rd;

@@ -1,6 +1,6 @@
 // Descriptor sets and select against real loopback sockets: the Windows meaning of the three
 // sets and the timeout forms.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockTestSupport.h"
 
 #include <chrono>
 #include <thread>
@@ -112,7 +112,7 @@ TEST_F(WinsockSelect, FailedConnectAskedAsWritableWaitsOutTheTimeout) {
   FdSet(s, wr);
   TTimeVal t{0, 200000};
   const auto t0 = Clock::now();
-  const int64_t cpu0 = ThreadCpuMs();
+  const double cpu0 = ThreadCpuMs();
   EXPECT_EQ(Select(nullptr, &wr, nullptr, &t), 0);
   EXPECT_GE(MsSince(t0), 150) << "returned before its timeout";
   EXPECT_LT(ThreadCpuMs() - cpu0, 100) << "select spun on the error instead of sleeping";
@@ -159,8 +159,8 @@ TEST_F(WinsockSelect, PeerCloseShowsReadable) {
   THostFd listener = HostBound(SOCK_STREAM, port);
   TSock s(SOCK_STREAM);
   ASSERT_EQ(Connect(s, Loopback(port)), 0);
-  THostFd peer = AcceptWithin(listener.Fd, 2000);
-  ASSERT_GE(peer.Fd, 0);
+  THostFd peer = AcceptWithin(listener.Handle(), 2000);
+  ASSERT_TRUE(peer.Valid());
   peer = THostFd();
   TFdSet rd;
   FdSet(s, rd);

@@ -3,3 +3,5 @@
 #pragma once
 
 double ProcessCpuMs();
+// The same for the calling thread alone.
+double ThreadCpuMs();

@@ -1,9 +1,7 @@
 // Shared by the socket layer's tests: a fixture that starts the layer, real loopback peers made
-// with the host's calls (HostPeer.h, one per host), and a hidden window that collects
+// with the host's calls (HostPeer.h), and a hidden window that collects
 // AsyncSelect notifications while the loop is pumped against a deadline.
 #pragma once
-#include "HostPeer.h"  // first: on POSIX hosts it brings the host's socket headers in order
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "CpuTime.h"
+#include "HostPeer.h"
 #include "MessagePump.h"
 #include "Messages.h"
 #include "Watchdog.h"
@@ -51,8 +51,8 @@ inline TSockAddrIn Loopback(uint16_t port) { return TSockAddrIn{LoopbackAddr(), 
 inline THostFd ConnectToPeer(TSocket s) {
   uint16_t port = 0;
   THostFd listener = HostBound(SOCK_STREAM, port);
-  if (listener.Fd < 0 || Connect(s, Loopback(port)) != 0) return THostFd();
-  return AcceptWithin(listener.Fd, 2000);
+  if (!listener.Valid() || Connect(s, Loopback(port)) != 0) return THostFd();
+  return AcceptWithin(listener.Handle(), 2000);
 }
 
 using Clock = std::chrono::steady_clock;

@@ -2,7 +2,8 @@
 // dante, microsocks, tinyproxy and the scripted peer, each on a free loopback port and killed at
 // scope end.
 #pragma once
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "HostSockets.h"  // first: the host's socket headers, before the layer's names
+#include "WinsockTestSupport.h"
 
 #include <signal.h>
 #include <spawn.h>
@@ -124,7 +125,7 @@ class TChild {
         FBuffered.erase(0, nl + 1);
         return true;
       }
-      if (FOut < 0 || !WinsockTest::HostReady(FOut, POLLIN, ms)) return false;
+      if (FOut < 0 || !WinsockTest::HostReady(FOut, WinsockTest::hrRead, ms)) return false;
       char buf[4096];
       const ssize_t n = ::read(FOut, buf, sizeof buf);
       if (n <= 0) return false;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "HostPeer.h"
 #include "MessagePump.h"
 #include "PeerHost.h"
 #include "TnEngine.h"
@@ -26,21 +27,7 @@ inline uint16_t FreePort() {
   return s.Valid() ? PeerHost::LocalEndpoint(s.Handle()).Port : 0;
 }
 
-// A listener whose accept queue is full: the host drops the SYN of any further connect, which
-// stays under way. For observing a connect that has not completed.
-struct TStuckListener {
-  PeerHost::TSocket Listen;
-  PeerHost::TSocket Filler;
-  uint16_t Port = 0;
-  bool Make() {
-    std::string failure;
-    Listen = PeerHost::Listen(PeerHost::TEndpoint{}, 0, failure);  // room for the filler only
-    if (!Listen.Valid()) return false;
-    Port = PeerHost::LocalEndpoint(Listen.Handle()).Port;
-    Filler = PeerHost::Connect(PeerHost::TEndpoint{PeerHost::kLoopback, Port}, failure);
-    return Filler.Valid();
-  }
-};
+using WinsockTest::TStuckListener;
 
 inline std::string Hex(const std::string& s) {
   std::string out;

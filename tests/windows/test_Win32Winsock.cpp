@@ -1,7 +1,8 @@
 // The Windows backend's own: the loopback guard without a sandbox, notifications that the system
 // had posted before a socket was closed, and sockets kept from child processes.
-#include "WinsockTestSupport.h"  // first: brings the host's socket headers in order
+#include "WinsockTestSupport.h"
 
+#include "SystemProbes.h"
 #include "WinsockGuardChecks.h"
 
 namespace WinsockTest {
@@ -23,10 +24,10 @@ TEST_F(Win32Winsock, GuardRefusesBeforeTheSystemSeesTheCall) {
 TEST_F(Win32Winsock, NotificationPostedBeforeCloseStillArrives) {
   TSock s(SOCK_STREAM);
   THostFd peer = ConnectToPeer(s);
-  ASSERT_GE(peer.Fd, 0) << GetLastError();
+  ASSERT_TRUE(peer.Valid()) << GetLastError();
   TNoteWindow win;
   ASSERT_EQ(AsyncSelect(s, win.Wnd(), WM_SOCKET, FD_READ), 0) << GetLastError();
-  ASSERT_EQ(HostSend(peer.Fd, "x", 1), 1);
+  ASSERT_EQ(HostSend(peer.Handle(), "x", 1), 1);
   ASSERT_TRUE(SystemMessagePosted(5000)) << "the system posted no notification";
   const TSocket closed = s.S;
   ASSERT_EQ(CloseSocket(closed), 0);

@@ -54,6 +54,8 @@ TSocket Listen(const TEndpoint& at, int backlog, std::string& failure, bool reus
   return s;
 }
 
+TSocket BindStream(const TEndpoint& at, std::string& failure) { return Bound(SOCK_STREAM, at, failure, false); }
+
 TSocket Connect(const TEndpoint& to, std::string& failure) {
   if (!RequireLoopback(to.Address, failure)) return TSocket();
   TSocket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -98,6 +100,15 @@ int WaitReadable(std::initializer_list<THandle> sockets, int timeoutMs) {
   return -1;
 }
 
+bool WaitWritable(THandle s, int timeoutMs) {
+  pollfd p{static_cast<int>(s), POLLOUT, 0};
+  int r;
+  do {
+    r = ::poll(&p, 1, timeoutMs);
+  } while (r < 0 && errno == EINTR);
+  return r == 1;
+}
+
 int ReceiveFrom(THandle s, char* buffer, size_t size, TEndpoint* from) {
   sockaddr_in a{};
   socklen_t len = sizeof a;
@@ -120,8 +131,18 @@ int Receive(THandle s, char* buffer, size_t size) {
   return static_cast<int>(::recv(static_cast<int>(s), buffer, size, 0));
 }
 
+bool ResetOnClose(THandle s) {
+  const linger l{1, 0};
+  return ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
+}
+
 std::string LastErrorText() { return std::strerror(errno); }
 
 uint32_t ProcessId() { return static_cast<uint32_t>(::getpid()); }
+
+std::string HostName() {
+  char name[256] = {};
+  return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
 
 }  // namespace PeerHost

@@ -75,6 +75,8 @@ TSocket Listen(const TEndpoint& at, int backlog, std::string& failure, bool reus
   return s;
 }
 
+TSocket BindStream(const TEndpoint& at, std::string& failure) { return Bound(SOCK_STREAM, at, failure, false); }
+
 TSocket Connect(const TEndpoint& to, std::string& failure) {
   if (!RequireLoopback(to.Address, failure)) return TSocket();
   TSocket s = NewSocket(SOCK_STREAM, failure);
@@ -131,6 +133,17 @@ int WaitReadable(std::initializer_list<THandle> sockets, int timeoutMs) {
   return -1;
 }
 
+bool WaitWritable(THandle s, int timeoutMs) {
+  fd_set write;
+  fd_set failed;  // a connect that failed reports here, not as writable
+  FD_ZERO(&write);
+  FD_ZERO(&failed);
+  FD_SET(Raw(s), &write);
+  FD_SET(Raw(s), &failed);
+  timeval limit{timeoutMs / 1000, timeoutMs % 1000 * 1000};
+  return ::select(0, nullptr, &write, &failed, timeoutMs < 0 ? nullptr : &limit) == 1;
+}
+
 int ReceiveFrom(THandle s, char* buffer, size_t size, TEndpoint* from) {
   sockaddr_in a{};
   int len = sizeof a;
@@ -149,8 +162,22 @@ int Send(THandle s, const char* data, size_t size) { return ::send(Raw(s), data,
 
 int Receive(THandle s, char* buffer, size_t size) { return ::recv(Raw(s), buffer, static_cast<int>(size), 0); }
 
+bool ResetOnClose(THandle s) {
+  const linger l{1, 0};
+  return ::setsockopt(Raw(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l) == 0;
+}
+
 std::string LastErrorText() { return "Windows Sockets error " + std::to_string(::WSAGetLastError()); }
 
 uint32_t ProcessId() { return static_cast<uint32_t>(::GetCurrentProcessId()); }
+
+std::string HostName() {
+  WSADATA d;
+  if (::WSAStartup(MAKEWORD(2, 2), &d) != 0) return std::string();
+  char name[256] = {};
+  const bool known = ::gethostname(name, sizeof name - 1) == 0;
+  ::WSACleanup();
+  return known ? std::string(name) : std::string();
+}
 
 }  // namespace PeerHost
