@@ -89,22 +89,38 @@ if [ $status -eq 0 ]; then
   [ $status -eq 0 ] && { ./scripts/package-windows.sh || status=$?; }
 fi
 # Debian's default configuration, not whatever the user running this keeps in ~/.config.
-openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
-wm_pid=$!
-# It has taken the screen once it names its check window on the root window.
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-  WM_NOTE="under openbox" isolated run_suites -L x11 -- build build-asan || status=$?
-else
+start_openbox() {
+  openbox --sm-disable --config-file /etc/xdg/openbox/rc.xml >/dev/null 2>&1 &
+  wm_pid=$!
+  # It has taken the screen once it names its check window on the root window.
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
   echo "openbox did not start on $display" >&2
-  status=1
-fi
-kill "$wm_pid" 2>/dev/null || true
-wait "$wm_pid" 2>/dev/null || true
-wm_pid=
+  return 1
+}
+# Killed outright, as a stalled one might not act on a polite signal; it leaves its check
+# window's name behind, which the next start would take for its own.
+stop_openbox() {
+  kill -KILL "$wm_pid" 2>/dev/null || true
+  wait "$wm_pid" 2>/dev/null || true
+  wm_pid=
+  xprop -root -remove _NET_SUPPORTING_WM_CHECK 2>/dev/null || true
+}
+# The X11 tests passed above without a window manager; here they meet one. Twice in some
+# fifteen runs openbox has stopped mapping new windows for half a minute, and every test that
+# shows one failed with "window not on screen within 5 s"; so a test that fails here runs once
+# more under a fresh openbox, and only a second failure counts.
+for dir in build build-asan; do
+  start_openbox || { status=1; break; }
+  if ! WM_NOTE="under openbox" isolated run_suites -L x11 -- "$dir"; then
+    stop_openbox
+    echo "== the failed tests in $dir once more, under a fresh openbox =="
+    { start_openbox && isolated ctest --test-dir "$dir" --rerun-failed --output-on-failure --timeout 300; } || status=$?
+  fi
+  stop_openbox
+done
 # The Debian package of the tested normal tree (the suite's "package" tests made, linted and
 # ran one already), kept in build/ for whoever installs what was tested.
 if [ $status -eq 0 ]; then
